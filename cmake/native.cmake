@@ -1,0 +1,31 @@
+# The portable code built for Linux with AddressSanitizer and UndefinedBehaviorSanitizer: every
+# decision the host makes is tested here as well as under Wine.
+
+find_path(ZENDRO_JSONCPP_INCLUDE json/json.h PATH_SUFFIXES jsoncpp REQUIRED)
+find_library(ZENDRO_JSONCPP_LIB jsoncpp REQUIRED)
+
+set(ZENDRO_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+add_compile_options(-g -O1 ${ZENDRO_SANITIZERS})
+add_link_options(${ZENDRO_SANITIZERS})
+
+add_library(zendro_portable STATIC ${ZENDRO_PORTABLE_SOURCES})
+target_include_directories(zendro_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(zendro_portable SYSTEM PUBLIC ${ZENDRO_JSONCPP_INCLUDE})
+target_link_libraries(zendro_portable PUBLIC ${ZENDRO_JSONCPP_LIB})
+
+enable_testing()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Portable tests are those not named *_win_test.cpp.
+file(GLOB ZENDRO_TEST_DIRS LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/tests/unit/*)
+foreach(dir ${ZENDRO_TEST_DIRS})
+    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+    list(FILTER sources EXCLUDE REGEX "_win_test\\.cpp$")
+    if(sources)
+        get_filename_component(name ${dir} NAME)
+        add_executable(native_${name} ${sources})
+        target_link_libraries(native_${name} PRIVATE zendro_portable GTest::gtest_main GTest::gmock)
+        add_test(NAME native_${name} COMMAND native_${name})
+    endif()
+endforeach()

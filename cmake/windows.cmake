@@ -1,0 +1,67 @@
+# The Windows product, its unit tests (run under Wine) and the helper programs the tests use.
+
+set(ZENDRO_DEPS_PREFIX "" CACHE PATH "Prefix of the cross-built libcurl, JsonCpp and minizip (made by scripts/deps)")
+if(NOT EXISTS "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a")
+    message(FATAL_ERROR "ZENDRO_DEPS_PREFIX must name the prefix that scripts/deps prints")
+endif()
+
+# Size matters for a program that the browser starts for every request.
+add_compile_options(-Os -ffunction-sections -fdata-sections)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX CURL_STATICLIB
+                        _WIN32_WINNT=0x0601)
+add_link_options(-static -Wl,--gc-sections)
+
+file(STRINGS "${ZENDRO_DEPS_PREFIX}/lib/curl-link-libs.txt" ZENDRO_CURL_SYSTEM_LIBS)
+
+add_library(zendro_deps INTERFACE)
+target_include_directories(zendro_deps SYSTEM INTERFACE "${ZENDRO_DEPS_PREFIX}/include")
+target_link_libraries(zendro_deps INTERFACE
+    "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a"
+    "${ZENDRO_DEPS_PREFIX}/lib/libjsoncpp.a"
+    "${ZENDRO_DEPS_PREFIX}/lib/libminizip.a"
+    z ${ZENDRO_CURL_SYSTEM_LIBS}
+    shlwapi shell32 ole32 oleaut32 uuid version advapi32 user32 ws2_32)
+
+add_library(zendro_core STATIC ${ZENDRO_PORTABLE_SOURCES} ${ZENDRO_WINDOWS_SOURCES})
+target_include_directories(zendro_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(zendro_core PUBLIC zendro_deps)
+
+# The FileVersion string takes the Windows form "1, 0, 0, 1".
+set(ZENDRO_VERSION_COMMAS
+    "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},${PROJECT_VERSION_TWEAK}")
+set(ZENDRO_VERSION_TEXT
+    "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${PROJECT_VERSION_TWEAK}")
+configure_file(resources/version.rc.in ${PROJECT_BINARY_DIR}/version.rc @ONLY)
+
+add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc)
+target_link_libraries(ZendroWebHost PRIVATE zendro_core)
+target_link_options(ZendroWebHost PRIVATE -municode -s)
+
+if(ZENDRO_BUILD_TESTS)
+    enable_testing()
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+    # One test program per subsystem: Wine's start-up is paid once per program, not per case.
+    file(GLOB ZENDRO_TEST_DIRS LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/tests/unit/*)
+    foreach(dir ${ZENDRO_TEST_DIRS})
+        file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+        if(sources)
+            get_filename_component(name ${dir} NAME)
+            add_executable(unit_${name} ${sources})
+            target_link_libraries(unit_${name} PRIVATE zendro_core GTest::gtest_main GTest::gmock)
+            add_test(NAME unit_${name} COMMAND unit_${name})
+        endif()
+    endforeach()
+
+    # Small Windows programs that stand in for the daemon's runtime, its installer, a browser...
+    file(GLOB ZENDRO_HELPER_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/helpers/*.cpp)
+    foreach(source ${ZENDRO_HELPER_SOURCES})
+        get_filename_component(name ${source} NAME_WE)
+        add_executable(${name} ${source})
+        target_link_libraries(${name} PRIVATE zendro_core)
+        target_link_options(${name} PRIVATE -municode)
+        set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/helpers)
+    endforeach()
+endif()

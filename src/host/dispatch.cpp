@@ -1,0 +1,23 @@
+#include "host/dispatch.h"
+
+#include "win/json.h"
+
+namespace zendro {
+
+std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations) {
+    (void)operations;
+    const std::optional<std::string> command = ReadTextMember(message, "text");
+    if (!command) return kParseFailedReply;
+
+    // Names are matched exactly, in this order.
+    if (*command == "CheckNativeMessagingHost") return "1";
+    return std::nullopt;
+}
+
+std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations) {
+    const std::optional<Json::Value> message = ReadMessage(read);
+    if (!message) return kParseFailedReply;
+    return Dispatch(*message, operations);
+}
+
+}  // namespace zendro

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <json/json.h>
+
+#include "host/channel.h"
+
+namespace zendro {
+
+// What the command table calls. `main` wires in the real operations; tests use fakes. Texts are
+// UTF-8; path conversions happen inside the operations.
+class Operations {
+  public:
+    virtual ~Operations() = default;
+};
+
+// Carries out the one command of a run and returns its reply text, or nothing when the command
+// is unknown (the extension then sees the host close without a reply).
+std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations);
+
+// One native messaging run: read the frame, dispatch it, and return the reply to send, if any.
+std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations);
+
+}  // namespace zendro

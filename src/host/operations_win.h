@@ -1,0 +1,10 @@
+#pragma once
+
+#include "host/dispatch.h"
+
+namespace zendro {
+
+// The real operations behind the command table.
+class WindowsOperations final : public Operations {};
+
+}  // namespace zendro

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+namespace zendro {
+
+// UTF-8 <-> UTF-16. The output is replaced only when the whole input converts; on an empty input
+// or an invalid sequence it keeps what it held, so callers that start empty read failure as "".
+void ToWide(const std::string& narrow, std::wstring& wide);
+void ToNarrow(const std::wstring& wide, std::string& narrow);
+
+std::wstring ToWide(const std::string& narrow);
+std::string ToNarrow(const std::wstring& wide);
+
+}  // namespace zendro

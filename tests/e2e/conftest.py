@@ -1,0 +1,170 @@
+"""Drives the real dist/ZendroWebHost.exe under Wine, in a Wine prefix made for this test session."""
+
+import os
+import shutil
+import struct
+import subprocess
+import time
+from dataclasses import dataclass
+from pathlib import Path, PureWindowsPath
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+EXE = ROOT / "dist" / "ZendroWebHost.exe"
+HELPERS = ROOT / "build" / "windows" / "helpers"
+WINE64 = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+
+
+def frame(message) -> bytes:
+    """One native messaging frame: 32-bit little-endian length, then the bytes."""
+    body = message if isinstance(message, bytes) else message.encode("utf-8")
+    return struct.pack("<I", len(body)) + body
+
+
+def split_frames(data: bytes) -> list:
+    """The reply frames in `data`; fails the test on a torn frame."""
+    frames = []
+    while data:
+        assert len(data) >= 4, f"torn length prefix: {data!r}"
+        (length,) = struct.unpack("<I", data[:4])
+        assert len(data) >= 4 + length, f"torn frame: {data!r}"
+        frames.append(data[4 : 4 + length])
+        data = data[4 + length :]
+    return frames
+
+
+@dataclass
+class Run:
+    stdout: bytes
+    returncode: int
+    seconds: float
+
+    @property
+    def frames(self) -> list:
+        return split_frames(self.stdout)
+
+    @property
+    def reply(self):
+        """The text of the one reply, or None when the host sent none."""
+        import json
+
+        frames = self.frames
+        assert len(frames) <= 1, f"more than one reply: {frames!r}"
+        if not frames:
+            return None
+        decoded = json.loads(frames[0].decode("utf-8"))
+        assert list(decoded) == ["text"], decoded
+        return decoded["text"]
+
+
+class WinePrefix:
+    def __init__(self, path: Path):
+        self.path = path
+        self.home = path / "home"
+        self.drive_c = path / "drive_c"
+        self.scratch = path / "scratch"
+        self.env = {
+            **{k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")},
+            "WINEPREFIX": str(path),
+            "HOME": str(self.home),
+            "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree=;mshtml=",
+        }
+
+    @property
+    def profile(self) -> Path:
+        """The Windows user profile folder (C:\\users\\<name>)."""
+        users = [p for p in (self.drive_c / "users").iterdir() if p.name.lower() != "public"]
+        assert len(users) == 1, users
+        return users[0]
+
+    @property
+    def appdata(self) -> Path:
+        return self.profile / "AppData" / "Roaming"
+
+    @property
+    def temp(self) -> Path:
+        return self.profile / "Temp"
+
+    @staticmethod
+    def windows_path(path: Path) -> str:
+        """The Windows name of a Linux path, through the Z: drive."""
+        return str(PureWindowsPath("Z:" + str(path).replace("/", "\\")))
+
+    def to_windows(self, path: Path) -> str:
+        """C:\\... for paths inside drive_c, Z:\\... otherwise."""
+        try:
+            relative = Path(path).relative_to(self.drive_c)
+        except ValueError:
+            return self.windows_path(path)
+        return str(PureWindowsPath("C:\\", *relative.parts))
+
+    def wine(self, *args, timeout=120, env=None, check=True):
+        """Runs a Wine tool (reg, cmd, ...) with its output captured."""
+        result = subprocess.run(
+            [WINE64, *map(str, args)],
+            env={**self.env, **(env or {})},
+            stdin=subprocess.DEVNULL,
+            capture_output=True,
+            timeout=timeout,
+        )
+        if check:
+            assert result.returncode == 0, (args, result.stdout, result.stderr)
+        return result
+
+    def run(self, args=(), stdin: bytes = b"", timeout=60, env=None, exe=EXE) -> Run:
+        """Runs a Windows program with raw stdin bytes; stdout is read from a file, because
+        processes the program leaves behind inherit a pipe and would hold it open."""
+        self.scratch.mkdir(exist_ok=True)
+        stdin_path = self.scratch / "stdin.bin"
+        stdout_path = self.scratch / "stdout.bin"
+        stdin_path.write_bytes(stdin)
+        started = time.monotonic()
+        with open(stdin_path, "rb") as stdin_file, open(stdout_path, "wb") as stdout_file:
+            completed = subprocess.run(
+                [WINE64, str(exe), *map(str, args)],
+                env={**self.env, **(env or {})},
+                stdin=stdin_file,
+                stdout=stdout_file,
+                stderr=subprocess.DEVNULL,
+                timeout=timeout,
+            )
+        return Run(stdout_path.read_bytes(), completed.returncode, time.monotonic() - started)
+
+    def send(self, message, args=(), **kwargs) -> Run:
+        return self.run(args, frame(message), **kwargs)
+
+
+@pytest.fixture(scope="session")
+def wine(tmp_path_factory):
+    assert EXE.exists(), "dist/ZendroWebHost.exe is missing: run scripts/build"
+    prefix = WinePrefix(tmp_path_factory.mktemp("wine") / "prefix")
+    prefix.home.mkdir(parents=True)
+    subprocess.run([WINE64, "wineboot", "-i"], env=prefix.env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
+    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=300, check=True)
+    # One persistent server for the whole session: each program start then costs a fraction
+    # of a second instead of seconds.
+    subprocess.run([WINESERVER, "-p"], env=prefix.env, timeout=60, check=True)
+    # Wine's own background services start with the first program; let that one not be ours.
+    subprocess.run([WINE64, "cmd", "/c", "exit"], env=prefix.env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    yield prefix
+    subprocess.run([WINESERVER, "-k"], env=prefix.env, timeout=60)
+    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=60)
+
+
+@pytest.fixture
+def host_copy(wine, tmp_path):
+    """A private copy of the executable, for tests that change or move it."""
+
+    def make(name="ZendroWebHost.exe", folder=None):
+        target_folder = Path(folder) if folder else tmp_path / "host"
+        target_folder.mkdir(parents=True, exist_ok=True)
+        target = target_folder / name
+        shutil.copy2(EXE, target)
+        return target
+
+    return make
