@@ -11,7 +11,11 @@
 
 namespace {
 
-class AnsweringOperations final : public zendro::Operations {};
+class AnsweringOperations final : public zendro::Operations {
+public:
+    std::string ReadDaemonPort() override { return "9091"; }
+    std::string GetListeningPort() override { return "9092"; }
+};
 
 }  // namespace
 
