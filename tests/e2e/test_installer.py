@@ -120,6 +120,12 @@ def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(f
         target = ("/ve",) if name is None else ("/v", name)
         fresh.wine("reg", "add", classes + key, *target, "/d", data, "/f")
 
+    # Another copy of the host has since taken Edge's key over: that registration stays.
+    edge = r"HKCU\Software\Microsoft\Edge"
+    edge_host = rf"{edge}\NativeMessagingHosts\{build_settings()['host_name']}"
+    other_manifest = r"C:\Other\ZendroWebHost\host.json"
+    fresh.wine("reg", "add", edge_host, "/ve", "/d", other_manifest, "/f")
+
     command = re.fullmatch(r'"([^"]+)" /S', reg_value(fresh, UNINSTALL_KEY, "QuietUninstallString"))
     assert fresh.run(["/S"], exe=command.group(1), timeout=60).returncode == 0
     # The uninstaller goes on from a copy of itself in the temporary folder, told where to work.
@@ -129,7 +135,9 @@ def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(f
     assert reg_value(fresh, classes + r"\Zendro Web\DefaultIcon") is None
     assert reg_value(fresh, classes + r"\.torrent") is None
     assert reg_value(fresh, classes + r"\Magnet\shell\open\command") == foreign
+    assert reg_value(fresh, edge_host) == other_manifest
     fresh.wine("reg", "delete", classes + r"\Magnet", "/f")
+    fresh.wine("reg", "delete", edge, "/f")
     registry, files = registry_snapshot(fresh, fresh.scratch), file_snapshot(fresh)
     before_registry, before_files = fresh.before
     assert {k: v for k, v in registry.items() if before_registry.get(k) != v} == {}
