@@ -134,8 +134,8 @@ FunctionEnd
 !macroend
 
 ; The browser may be running the host right now: a running executable cannot be overwritten but
-; can be renamed. The .old left by an earlier update or upgrade may itself still be running; then
-; wait a while for it to end.
+; can be renamed. The .old left by an earlier update or upgrade may itself still be running and
+; block the rename; then the executable can go when it is not running, or else wait a while.
 Function MoveAsideInstalledHost
   Push $0
   ${For} $0 1 ${BUSY_RETRIES}
@@ -146,6 +146,10 @@ Function MoveAsideInstalledHost
     ClearErrors
     Rename "$INSTDIR\${EXE}" "$INSTDIR\${EXE}.old"
     ${IfNot} ${Errors}
+      ${Break}
+    ${EndIf}
+    Delete "$INSTDIR\${EXE}"
+    ${IfNot} ${FileExists} "$INSTDIR\${EXE}"
       ${Break}
     ${EndIf}
     Sleep ${BUSY_RETRY_MS}

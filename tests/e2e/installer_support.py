@@ -6,6 +6,7 @@ import re
 import shutil
 import subprocess
 import time
+from contextlib import contextmanager
 from pathlib import Path
 
 from conftest import ROOT, WINE64, WINESERVER, WinePrefix
@@ -131,6 +132,20 @@ def wait_until(predicate, timeout: float, what: str):
     while not predicate():
         assert time.monotonic() < deadline, f"timed out waiting for {what}"
         time.sleep(0.2)
+
+
+@contextmanager
+def running_host(prefix: WinePrefix, exe: Path):
+    """The executable running as the browser starts it, waiting for a message that never comes,
+    with its image mapped (which is what makes Windows refuse to overwrite or delete it)."""
+    process = subprocess.Popen([WINE64, str(exe)], env=prefix.env, stdin=subprocess.PIPE,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        wait_until(lambda: processes_with(str(exe), "maps"), 30, f"{exe.name} to start")
+        yield process
+    finally:
+        process.stdin.close()
+        process.wait(timeout=30)
 
 
 def marked_copy(source: Path, target: Path, marker: bytes) -> Path:

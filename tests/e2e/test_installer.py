@@ -8,11 +8,11 @@ from pathlib import Path
 
 import pytest
 
-from conftest import EXE, ROOT, WINE64
+from conftest import EXE, ROOT
 from installer_support import (BROWSER_VENDOR_KEYS, SETUP, UNINSTALL_KEY, boot_prefix,
                                build_settings, file_snapshot, make_setup, marked_copy,
                                processes_with, product_version, reg_value, registry_snapshot,
-                               stop_prefix, wait_until)
+                               running_host, stop_prefix, wait_until)
 
 CHECK = '{"text":"CheckNativeMessagingHost"}'
 
@@ -78,27 +78,26 @@ def test_silent_install_registers_the_host_with_every_browser(fresh):
                      "DisplayName") is None
 
 
-def test_upgrade_replaces_a_running_host(fresh, tmp_path):
+@pytest.mark.parametrize("busy", ["ZendroWebHost.exe", "ZendroWebHost.exe.old"])
+def test_upgrade_in_place_while_a_host_runs(fresh, tmp_path, busy):
+    """The installed host, or the .old one an earlier update left, is running during the upgrade."""
     install(fresh)
-    previous = fresh.exe.read_bytes()
+    busy_path = fresh.install_dir / busy
+    if busy.endswith(".old"):
+        marked_copy(EXE, busy_path, b"older build")
+    busy_bytes = busy_path.read_bytes()
     fields = product_version().split(".")
     newer_version = ".".join(fields[:-1] + [str(int(fields[-1]) + 1)])
     newer_exe = marked_copy(EXE, tmp_path / "ZendroWebHost.exe", b"newer build")
     newer_setup = make_setup(tmp_path / "NewerSetup.exe", newer_version, newer_exe)
 
-    # A host the browser started waits for its message; Windows refuses to overwrite its file.
-    running = subprocess.Popen([WINE64, str(fresh.exe)], env=fresh.env, stdin=subprocess.PIPE,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        wait_until(lambda: processes_with(str(fresh.exe), "maps"), 30, "the installed host to start")
+    with running_host(fresh, busy_path):
         install(fresh, newer_setup)
         assert fresh.exe.read_bytes() == newer_exe.read_bytes()
-        assert (fresh.install_dir / "ZendroWebHost.exe.old").read_bytes() == previous
+        # Still there because it still runs; the next update or the uninstaller removes it.
+        assert (fresh.install_dir / "ZendroWebHost.exe.old").read_bytes() == busy_bytes
         assert reg_value(fresh, UNINSTALL_KEY, "DisplayVersion") == newer_version
         check_registration(fresh)
-    finally:
-        running.stdin.close()
-        running.wait(timeout=30)
 
 
 def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(fresh):
