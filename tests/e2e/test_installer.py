@@ -166,7 +166,8 @@ def test_build_refuses_settings_a_browser_or_the_manifest_would_not_take(
     assert not output.exists()
 
 
-def test_several_extension_ids_make_one_json_list_each(tmp_path, fresh):
+def test_other_settings_and_folder_from_install_to_uninstall(tmp_path, fresh):
+    """Several extension IDs, another host name, and a folder name outside the ANSI code page."""
     settings_nsh = tmp_path / "settings.nsh"
     ids = ["a" * 32, "p" * 32]
     addons = ["zendroweb@zendro.com", "{12345678-9abc-def0-1234-56789abcdef0}"]
@@ -189,9 +190,20 @@ def test_several_extension_ids_make_one_json_list_each(tmp_path, fresh):
     assert reg_value(fresh, r"HKCU\Software\Mozilla\NativeMessagingHosts\org.example_2.host") == \
         fresh.to_windows(folder / "org.example_2.host.firefox.json")
 
+    # The class is ours (the path in other letter case), but .torrent names another program's.
+    classes = r"HKCU\Software\Classes"
+    ours = f'"{fresh.to_windows(folder / "ZendroWebHost.exe").upper()}" "%1"'
+    fresh.wine("reg", "add", classes + r"\Zendro Web\shell\open\command", "/ve", "/d", ours, "/f",
+               env={"LANG": "C.UTF-8"})
+    fresh.wine("reg", "add", classes + r"\.torrent", "/ve", "/d", "Other.Torrent", "/f")
+
+    # With _?= the uninstaller works in place and returns when done (it cannot delete itself).
     assert fresh.run(["/S", "_?=" + fresh.to_windows(folder)], exe=folder / "Uninstall.exe",
                      timeout=60).returncode == 0
     assert reg_value(fresh, r"HKCU\Software\Mozilla\NativeMessagingHosts\org.example_2.host") is None
+    assert reg_value(fresh, classes + r"\Zendro Web\shell\open\command") is None
+    assert reg_value(fresh, classes + r"\.torrent") == "Other.Torrent"
+    fresh.wine("reg", "delete", classes + r"\.torrent", "/f")
     assert [p.name for p in folder.iterdir()] == ["Uninstall.exe"]
     (folder / "Uninstall.exe").unlink()
     folder.rmdir()
