@@ -2,32 +2,14 @@
 real Linux sockets."""
 
 import errno
-import shutil
 import socket
 import time
 
 import pytest
 
+from daemon_support import settings_file  # noqa: F401 (fixture)
+
 PORT_RANGE = range(9091, 9102)
-
-
-@pytest.fixture
-def settings_file(wine):
-    """Writes the daemon's exported settings in the prefix; removes what it made afterwards."""
-    home = wine.appdata / "ZendroWebDaemon"
-    existed = home.exists()
-    path = home / "Zendro" / "exported_params.properties"
-
-    def write(contents: bytes):
-        path.parent.mkdir(parents=True, exist_ok=True)
-        path.write_bytes(contents)
-        return path
-
-    yield write
-    if existed:
-        path.unlink(missing_ok=True)
-    else:
-        shutil.rmtree(home, ignore_errors=True)
 
 
 def read_daemon_port(wine):
