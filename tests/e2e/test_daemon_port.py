@@ -2,6 +2,7 @@
 real Linux sockets."""
 
 import errno
+import fcntl
 import socket
 import time
 
@@ -89,11 +90,14 @@ def hold_ports(ports, wait_seconds=15):
     ],
 )
 def test_get_listening_port_skips_taken_ports(wine, taken, expected):
-    held = hold_ports(taken)
-    try:
-        run = wine.send('{"text":"GetListeningPort"}')
-    finally:
-        for listener in held:
-            listener.close()
+    # Test runs in other worktrees on this machine probe the same fixed range: take turns.
+    with open("/tmp/zendro-listening-port-tests.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        held = hold_ports(taken)
+        try:
+            run = wine.send('{"text":"GetListeningPort"}')
+        finally:
+            for listener in held:
+                listener.close()
     assert run.returncode == 0
     assert run.reply == expected
