@@ -3,6 +3,7 @@ and registered browsers that record their start."""
 
 import hashlib
 import json
+import shutil
 import signal
 import subprocess
 import time
@@ -125,16 +126,22 @@ class Browsers:
 
     def __init__(self, wine, folder: Path, recorder: Path):
         self.wine = wine
+        self.folder = folder
         self.log = folder / "launches.log"
         self.recorder = recorder
         self.subkeys = []
         self.env = {"RECORD_LAUNCH_LOG": wine.to_windows(self.log)}
 
-    def register(self, subkey, display_name, command=None):
+    def register(self, subkey, display_name):
+        """Registers a browser whose command is a recorder copy in a folder named after the
+        subkey, so that the recorded command line tells which entry was started."""
         key = f"{START_MENU_INTERNET}\\{subkey}"
+        copy = self.folder / subkey.replace(" ", "_") / "record_launch.exe"
+        copy.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(self.recorder, copy)
         self.wine.wine("reg", "add", key, "/ve", "/d", display_name, "/f")
-        command = command if command is not None else f'"{self.wine.to_windows(self.recorder)}"'
-        self.wine.wine("reg", "add", key + r"\shell\open\command", "/ve", "/d", command, "/f")
+        self.wine.wine("reg", "add", key + r"\shell\open\command", "/ve", "/d",
+                       f'"{self.wine.to_windows(copy)}"', "/f")
         self.subkeys.append(key)
 
     def launches(self, settle=1.5):

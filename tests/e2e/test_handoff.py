@@ -42,6 +42,12 @@ def both_browsers(browsers):
     return browsers
 
 
+def started(launches, subkey):
+    """Whether the one recorded launch is the recorder registered under `subkey`."""
+    folder = subkey.replace(" ", "_")
+    return len(launches) == 1 and f"\\{folder}\\record_launch.exe" in launches[0]
+
+
 def hand_off(wine, item, browsers=None, exe=EXE, timeout=60):
     run = wine.run([item], exe=exe, env=browsers.env if browsers else None, timeout=timeout)
     assert run.returncode == 0
@@ -55,8 +61,7 @@ def test_magnet_link_reaches_the_real_daemon_and_chrome_starts_once(
     info_hash = "89abcdef0123456789abcdef0123456789abcdef"
     hand_off(wine, f"magnet:?xt=urn:btih:{info_hash}&dn=zendro+test", both_browsers)
     assert info_hash in transmission.info_hashes()
-    launches = both_browsers.wait_for_launches(1)
-    assert len(launches) == 1 and "record_launch.exe" in launches[0]
+    assert started(both_browsers.wait_for_launches(1), "Google Chrome")
 
 
 def test_torrent_file_reaches_the_real_daemon_and_a_renamed_host_starts_firefox(
@@ -69,7 +74,7 @@ def test_torrent_file_reaches_the_real_daemon_and_a_renamed_host_starts_firefox(
     hand_off(wine, wine.to_windows(torrent), both_browsers, exe=host)
     assert info_hash in transmission.info_hashes()
     # The renamed host wants "Mozilla Firefox", registered here under another subkey name.
-    assert len(both_browsers.wait_for_launches(1)) == 1
+    assert started(both_browsers.wait_for_launches(1), "FIREFOX.EXE")
 
 
 def test_handshake_with_a_daemon_that_demands_a_session_id(wine, settings_file, both_browsers):
@@ -87,7 +92,7 @@ def test_handshake_with_a_daemon_that_demands_a_session_id(wine, settings_file, 
     assert {r.path for r in requests} == {"/transmission/rpc"}
     assert {r.method for r in requests} == {"POST"}
     assert {r.headers["User-Agent"] for r in requests} == {"Zendro core"}
-    assert len(both_browsers.wait_for_launches(1)) == 1
+    assert started(both_browsers.wait_for_launches(1), "Google Chrome")
 
 
 def test_a_daemon_that_answers_session_get_at_once_gets_no_session_header(wine, settings_file):
