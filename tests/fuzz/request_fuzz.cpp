@@ -12,7 +12,7 @@
 namespace {
 
 class AnsweringOperations final : public zendro::Operations {
-public:
+  public:
     std::string ReadDaemonPort() override { return "9091"; }
     std::string GetListeningPort() override { return "9092"; }
     std::string StartDaemon(const std::string&) override { return "started"; }
