@@ -5,12 +5,13 @@
 namespace zendro {
 
 std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations) {
-    (void)operations;
     const std::optional<std::string> command = ReadTextMember(message, "text");
     if (!command) return kParseFailedReply;
 
     // Names are matched exactly, in this order.
     if (*command == "CheckNativeMessagingHost") return "1";
+    if (*command == "ReadDaemonPort") return operations.ReadDaemonPort();
+    if (*command == "GetListeningPort") return operations.GetListeningPort();
     return std::nullopt;
 }
 

@@ -14,6 +14,9 @@ namespace zendro {
 class Operations {
   public:
     virtual ~Operations() = default;
+
+    virtual std::string ReadDaemonPort() = 0;
+    virtual std::string GetListeningPort() = 0;
 };
 
 // Carries out the one command of a run and returns its reply text, or nothing when the command

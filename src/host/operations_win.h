@@ -5,6 +5,10 @@
 namespace zendro {
 
 // The real operations behind the command table.
-class WindowsOperations final : public Operations {};
+class WindowsOperations final : public Operations {
+  public:
+    std::string ReadDaemonPort() override;
+    std::string GetListeningPort() override;
+};
 
 }  // namespace zendro

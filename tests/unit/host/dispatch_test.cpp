@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "win/json.h"
@@ -9,12 +10,25 @@
 namespace zendro {
 namespace {
 
-class FakeOperations : public Operations {};
+using ::testing::Return;
+using ::testing::StrictMock;
+
+class FakeOperations : public Operations {
+  public:
+    MOCK_METHOD(std::string, ReadDaemonPort, (), (override));
+    MOCK_METHOD(std::string, GetListeningPort, (), (override));
+};
 
 std::optional<std::string> DispatchText(const std::string& json) {
     Json::Value message;
     EXPECT_TRUE(ParseJson(json, message)) << json;
-    FakeOperations operations;
+    StrictMock<FakeOperations> operations;  // no operation may run unasked
+    return Dispatch(message, operations);
+}
+
+std::optional<std::string> DispatchText(const std::string& json, Operations& operations) {
+    Json::Value message;
+    EXPECT_TRUE(ParseJson(json, message)) << json;
     return Dispatch(message, operations);
 }
 
@@ -39,8 +53,25 @@ TEST(Dispatch, TextThatCannotBeReadIsAParseFailure) {
     }
 }
 
+TEST(Dispatch, PortCommandsReplyWithTheOperationsResultUnchanged) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, ReadDaemonPort()).WillOnce(Return("9091")).WillOnce(Return(""));
+    EXPECT_EQ(DispatchText(R"({"text":"ReadDaemonPort"})", operations), "9091");
+    EXPECT_EQ(DispatchText(R"({"text":"ReadDaemonPort","port":"1"})", operations), "");
+
+    EXPECT_CALL(operations, GetListeningPort()).WillOnce(Return("9102"));
+    EXPECT_EQ(DispatchText(R"({"text":"GetListeningPort"})", operations), "9102");
+}
+
+TEST(Dispatch, PortCommandNamesAreMatchedExactly) {
+    for (const char* json : {R"({"text":"readDaemonPort"})", R"({"text":"ReadDaemonPort "})",
+                             R"({"text":"getListeningPort"})", R"({"text":"GETLISTENINGPORT"})"}) {
+        EXPECT_EQ(DispatchText(json), std::nullopt) << json;
+    }
+}
+
 TEST(HandleRequest, RepliesParseFailureWhenNoMessageCanBeRead) {
-    FakeOperations operations;
+    StrictMock<FakeOperations> operations;
     const std::string frame = std::string("\x03\0\0\0abc", 7);
     size_t position = 0;
     const auto reply = HandleRequest(
