@@ -17,6 +17,7 @@ class Operations {
 
     virtual std::string ReadDaemonPort() = 0;
     virtual std::string GetListeningPort() = 0;
+    virtual void RunSelfUpdate() = 0;
 };
 
 // Carries out the one command of a run and returns its reply text, or nothing when the command

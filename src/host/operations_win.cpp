@@ -1,11 +1,14 @@
 #include "host/operations_win.h"
 
 #include "daemon/daemon_paths_win.h"
+#include "update/self_update_win.h"
 
 namespace zendro {
 
 std::string WindowsOperations::ReadDaemonPort() { return ::zendro::ReadDaemonPort(); }
 
 std::string WindowsOperations::GetListeningPort() { return ::zendro::GetListeningPort(); }
+
+void WindowsOperations::RunSelfUpdate() { ::zendro::RunSelfUpdate(); }
 
 }  // namespace zendro

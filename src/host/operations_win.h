@@ -9,6 +9,7 @@ class WindowsOperations final : public Operations {
   public:
     std::string ReadDaemonPort() override;
     std::string GetListeningPort() override;
+    void RunSelfUpdate() override;
 };
 
 }  // namespace zendro

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include "net/http.h"
 #include "update/manifest_win.h"
 #include "update/package_win.h"
 #include "update/version.h"
@@ -13,6 +14,7 @@
 namespace zendro {
 namespace {
 
+constexpr char kManifestPath[] = "/files/ZendroWeb/hostupdate.xml";
 constexpr wchar_t kPackageName[] = L"\\ZendroWebHost.zip";
 constexpr wchar_t kNewExecutableName[] = L"\\ZendroWebHost.exe";
 constexpr wchar_t kPreviousSuffix[] = L".old";
@@ -114,6 +116,22 @@ void UpdateExecutable(const UpdateSources& sources) {
     const std::wstring replacement = work.path() + kNewExecutableName;
     if (!Exists(replacement)) return;
     SwapExecutable(sources.executablePath, replacement);
+}
+
+int RunSelfUpdate() {
+    UpdateSources sources;
+    wchar_t executable[1024] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, executable, 1023);
+    if (length == 0 || length >= 1023) return 0;  // a cut path would name another file
+    sources.executablePath = executable;
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD tempLength = GetTempPathW(MAX_PATH, temp);
+    if (tempLength != 0 && tempLength <= MAX_PATH) sources.tempFolder = temp;
+    sources.manifestUrl = DownloadServerBaseUrl() + kManifestPath;
+    sources.fetchText = HttpGetToString;
+    sources.downloadFile = HttpDownloadToFile;
+    UpdateExecutable(sources);
+    return 0;
 }
 
 }  // namespace zendro
