@@ -225,6 +225,7 @@ def test_a_read_only_executable_is_replaced(wine, host, server, temp_guard):
     update(wine, host, server)
     assert host.read_bytes() == NEW_EXE
     assert old_of(host).read_bytes() == previous
+    assert old_of(host).stat().st_mode & 0o200  # its read-only attribute was cleared first
     assert temp_guard() == []
 
 
