@@ -15,6 +15,7 @@ class AnsweringOperations final : public zendro::Operations {
 public:
     std::string ReadDaemonPort() override { return "9091"; }
     std::string GetListeningPort() override { return "9092"; }
+    void RunSelfUpdate() override {}
 };
 
 }  // namespace
