@@ -25,6 +25,7 @@ class Operations {
     virtual std::string SelectDownloadFolder() = 0;
     // True when the folder (or the folder holding the file) was shown.
     virtual bool OpenContainingFolder(const std::string& utf8Path) = 0;
+    virtual void RunSelfUpdate() = 0;
 };
 
 // Carries out the one command of a run and returns its reply text, or nothing when the command

@@ -4,6 +4,7 @@
 #include "daemon/daemon_paths_win.h"
 #include "desktop/folders.h"
 #include "desktop/folders_win.h"
+#include "update/self_update_win.h"
 #include "win/text_win.h"
 
 namespace zendro {
@@ -28,5 +29,7 @@ bool WindowsOperations::OpenContainingFolder(const std::string& utf8Path) {
     // A path that is not valid UTF-8 converts to "", which names nothing.
     return ::zendro::OpenContainingFolder(ToWide(utf8Path));
 }
+
+void WindowsOperations::RunSelfUpdate() { ::zendro::RunSelfUpdate(); }
 
 }  // namespace zendro

@@ -13,6 +13,7 @@ class WindowsOperations final : public Operations {
     std::string DefaultDownloadFolder() override;
     std::string SelectDownloadFolder() override;
     bool OpenContainingFolder(const std::string& utf8Path) override;
+    void RunSelfUpdate() override;
 };
 
 }  // namespace zendro

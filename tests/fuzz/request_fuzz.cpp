@@ -19,6 +19,7 @@ class AnsweringOperations final : public zendro::Operations {
     std::string DefaultDownloadFolder() override { return "C:\\Users\\u\\Downloads"; }
     std::string SelectDownloadFolder() override { return "Cancel"; }
     bool OpenContainingFolder(const std::string& path) override { return !path.empty(); }
+    void RunSelfUpdate() override {}
 };
 
 }  // namespace
