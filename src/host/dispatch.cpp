@@ -1,16 +1,31 @@
 #include "host/dispatch.h"
 
 #include "win/json.h"
+#include "win/text.h"
 
 namespace zendro {
 
+namespace {
+constexpr char kSuccessReply[] = "success";
+constexpr char kFailedReply[] = "failed";
+}  // namespace
+
 std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations) {
-    (void)operations;
     const std::optional<std::string> command = ReadTextMember(message, "text");
     if (!command) return kParseFailedReply;
 
     // Names are matched exactly, in this order.
     if (*command == "CheckNativeMessagingHost") return "1";
+    if (*command == "getDefaultDownloadsDirectory") {
+        return DoubleBackslashes(operations.DefaultDownloadFolder());
+    }
+    if (*command == "openContainingFolder") {
+        const std::optional<std::string> directory = ReadTextMember(message, "directory");
+        if (!directory) return kParseFailedReply;
+        return operations.OpenContainingFolder(*directory) ? kSuccessReply : kFailedReply;
+    }
+    if (*command == "setDownloadFolder")
+        return DoubleBackslashes(operations.SelectDownloadFolder());
     return std::nullopt;
 }
 

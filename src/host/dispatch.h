@@ -14,6 +14,13 @@ namespace zendro {
 class Operations {
   public:
     virtual ~Operations() = default;
+
+    // The Downloads folder + "\Zendro Downloads".
+    virtual std::string DefaultDownloadFolder() = 0;
+    // The chosen folder, or the word the folder dialog answers with when there is none.
+    virtual std::string SelectDownloadFolder() = 0;
+    // True when the folder (or the folder holding the file) was shown.
+    virtual bool OpenContainingFolder(const std::string& utf8Path) = 0;
 };
 
 // Carries out the one command of a run and returns its reply text, or nothing when the command

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "win/json.h"
@@ -9,12 +10,20 @@
 namespace zendro {
 namespace {
 
-class FakeOperations : public Operations {};
+using ::testing::Return;
+using ::testing::StrictMock;
+
+class FakeOperations : public Operations {
+  public:
+    MOCK_METHOD(std::string, DefaultDownloadFolder, (), (override));
+    MOCK_METHOD(std::string, SelectDownloadFolder, (), (override));
+    MOCK_METHOD(bool, OpenContainingFolder, (const std::string&), (override));
+};
 
 std::optional<std::string> DispatchText(const std::string& json) {
     Json::Value message;
     EXPECT_TRUE(ParseJson(json, message)) << json;
-    FakeOperations operations;
+    StrictMock<FakeOperations> operations;
     return Dispatch(message, operations);
 }
 
@@ -39,8 +48,52 @@ TEST(Dispatch, TextThatCannotBeReadIsAParseFailure) {
     }
 }
 
+std::optional<std::string> DispatchWith(Operations& operations, const std::string& json) {
+    Json::Value message;
+    EXPECT_TRUE(ParseJson(json, message)) << json;
+    return Dispatch(message, operations);
+}
+
+TEST(Dispatch, PathRepliesHaveEveryBackslashDoubled) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, DefaultDownloadFolder())
+        .WillOnce(Return("C:\\Users\\u\\Downloads\\Zendro Downloads"));
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"getDefaultDownloadsDirectory"})"),
+              "C:\\\\Users\\\\u\\\\Downloads\\\\Zendro Downloads");
+
+    EXPECT_CALL(operations, SelectDownloadFolder())
+        .WillOnce(Return("D:\\x"))
+        .WillOnce(Return("Cancel"))
+        .WillOnce(Return("invalidE:\\y"));
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDownloadFolder"})"), "D:\\\\x");
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDownloadFolder"})"), "Cancel");
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDownloadFolder"})"), "invalidE:\\\\y");
+}
+
+TEST(Dispatch, OpenContainingFolderPassesTheDirectoryAndMapsTheOutcome) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, OpenContainingFolder("C:\\d\\f.txt")).WillOnce(Return(true));
+    EXPECT_CALL(operations, OpenContainingFolder("true")).WillOnce(Return(false));
+    EXPECT_EQ(
+        DispatchWith(operations, R"({"text":"openContainingFolder","directory":"C:\\d\\f.txt"})"),
+        "success");
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"openContainingFolder","directory":true})"),
+              "failed");
+}
+
+TEST(Dispatch, OpenContainingFolderWithoutADirectoryIsAParseFailure) {
+    StrictMock<FakeOperations> operations;  // and nothing is opened
+    for (const char* json : {R"({"text":"openContainingFolder"})",
+                             R"({"text":"openContainingFolder","directory":null})",
+                             R"({"text":"openContainingFolder","directory":5})",
+                             R"({"text":"openContainingFolder","directory":["C:\\"]})",
+                             R"({"text":"openContainingFolder","Directory":"C:\\"})"}) {
+        EXPECT_EQ(DispatchWith(operations, json), kParseFailedReply) << json;
+    }
+}
+
 TEST(HandleRequest, RepliesParseFailureWhenNoMessageCanBeRead) {
-    FakeOperations operations;
+    StrictMock<FakeOperations> operations;
     const std::string frame = std::string("\x03\0\0\0abc", 7);
     size_t position = 0;
     const auto reply = HandleRequest(
