@@ -3,6 +3,7 @@ which sends native messaging commands to dist/ZendroWebHost.exe under Wine and r
 reply to a loopback listener run here."""
 
 import base64
+import contextlib
 import hashlib
 import http.server
 import json
@@ -17,7 +18,7 @@ import zipfile
 from dataclasses import dataclass, field
 from pathlib import Path
 
-from conftest import EXE, WINE64, WINESERVER
+from conftest import EXE, HELPERS, WINE64, WINESERVER
 
 EXTENSION = Path(__file__).resolve().parent / "extension"
 CHROMIUM = "/usr/bin/chromium"
@@ -103,15 +104,18 @@ def write_host(folder: Path, name: str, prefix, allowed: dict, extra_args: str) 
     manifest for the host `name` in `folder`."""
     folder.mkdir(parents=True, exist_ok=True)
     wrapper = folder.parent / f"{name}.sh"
+    # Wine finds the user profile by the USER the prefix was made with, not by its folder.
     environment = " ".join(
         f"{name}={shlex.quote(prefix.env[name])}"
-        for name in ("WINEPREFIX", "HOME", "WINEDEBUG", "WINEDLLOVERRIDES")
+        for name in ("WINEPREFIX", "HOME", "WINEDEBUG", "WINEDLLOVERRIDES", "USER", "LOGNAME")
+        if name in prefix.env
     )
     wrapper.write_text(
         "#!/bin/sh\n"
         "# The host never needs a window: no display reaches Wine.\n"
         "unset DISPLAY WAYLAND_DISPLAY\n"
-        f"exec env {environment} {WINE64} {shlex.quote(str(EXE))} \"$@\"{extra_args}\n"
+        "# Wine reads Linux names (user, files) in the locale's character set.\n"
+        f"exec env LC_ALL=C.UTF-8 {environment} {WINE64} {shlex.quote(str(EXE))} \"$@\"{extra_args}\n"
     )
     wrapper.chmod(0o755)
     manifest = {
@@ -286,7 +290,7 @@ def make_prefix(prefix, user: str):
     """Boots a Wine prefix whose user profile is named after `user` (Wine takes the name from
     USER when it makes the prefix), with a persistent wineserver as the session fixture has."""
     prefix.home.mkdir(parents=True)
-    prefix.env.update(USER=user, LOGNAME=user)
+    prefix.env.update(USER=user, LOGNAME=user, LC_ALL="C.UTF-8")
     quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run([WINE64, "wineboot", "-i"], env=prefix.env, timeout=300, check=True, **quiet)
     subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=300, check=True)
@@ -297,3 +301,34 @@ def make_prefix(prefix, user: str):
 def stop_prefix(prefix):
     subprocess.run([WINESERVER, "-k"], env=prefix.env, timeout=60)
     subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=60)
+
+
+FOLDER_CLASSES = ("Folder", "Directory")
+
+
+@contextlib.contextmanager
+def recording_folder_viewer(prefix, folder: Path):
+    """Points the prefix's folder association at a copy of record_open.exe while the context
+    lasts (the default goes to Wine's explorer over DDE and may wait for a window); yields the
+    log file that holds one line per folder the shell was asked to open. The keys are restored
+    afterwards."""
+    folder.mkdir(parents=True)
+    viewer = folder / "record_open.exe"
+    shutil.copy2(HELPERS / "record_open.exe", viewer)
+    saved = {}
+    for name in FOLDER_CLASSES:
+        key = f"HKLM\\Software\\Classes\\{name}\\shell\\open"
+        backup = folder / f"{name}.reg"
+        exported = prefix.wine("reg", "export", key, prefix.windows_path(backup), "/y", check=False)
+        saved[key] = backup if exported.returncode == 0 else None
+    try:
+        for key in saved:
+            prefix.wine("reg", "delete", key + "\\ddeexec", "/f", check=False)
+            command = f'"{prefix.windows_path(viewer)}" "%1"'
+            prefix.wine("reg", "add", key + "\\command", "/ve", "/d", command, "/f")
+        yield Path(str(viewer) + ".log")
+    finally:
+        for key, backup in saved.items():
+            prefix.wine("reg", "delete", key, "/f", check=False)
+            if backup:
+                prefix.wine("reg", "import", prefix.windows_path(backup))

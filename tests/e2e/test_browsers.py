@@ -2,6 +2,8 @@
 the test extension sends the commands below and reports each reply or error to a loopback
 listener. Each browser runs once, alone, for all the cases (its time shows in the output)."""
 
+from dataclasses import dataclass
+
 import pytest
 
 import browser_support
@@ -12,13 +14,22 @@ HOST = "com.zendro.webhost"
 ACCENTED_HOST = "com.zendro.webhost.accented"
 ACCENTED_USER = "Zoë Ñandú 山"
 
-# Case name -> (host name, message).
-CASES = {
-    "health": (HOST, {"text": "CheckNativeMessagingHost"}),
-    "unknown": (HOST, {"text": "NoSuchCommand"}),
-    "no-such-host": ("com.zendro.nosuchhost", {"text": "CheckNativeMessagingHost"}),
-    "accented-health": (ACCENTED_HOST, {"text": "CheckNativeMessagingHost"}),
-}
+ACCENTED_FOLDER = "Café Ñandú 山"
+DOWNLOADS_TAIL = "\\Downloads\\Zendro Downloads"
+
+
+def cases(shown_folder: str) -> dict:
+    """Case name -> (host name, message)."""
+    return {
+        "health": (HOST, {"text": "CheckNativeMessagingHost"}),
+        "unknown": (HOST, {"text": "NoSuchCommand"}),
+        "no-such-host": ("com.zendro.nosuchhost", {"text": "CheckNativeMessagingHost"}),
+        "downloads": (HOST, {"text": "getDefaultDownloadsDirectory"}),
+        "open-accented-folder": (HOST, {"text": "openContainingFolder", "directory": shown_folder}),
+        "accented-health": (ACCENTED_HOST, {"text": "CheckNativeMessagingHost"}),
+        "accented-downloads": (ACCENTED_HOST, {"text": "getDefaultDownloadsDirectory"}),
+    }
+
 
 # What each browser says when the host ends without sending a reply.
 HOST_CLOSED = {"chromium": "Native host has exited.", "firefox": "An unexpected error occurred"}
@@ -35,35 +46,60 @@ def accented_wine(tmp_path_factory):
         browser_support.stop_prefix(prefix)
 
 
+@dataclass
+class BrowserOutcomes:
+    name: str
+    outcomes: dict  # case name -> {"reply": ...} or {"error": "..."}
+    shown_folder: str  # the folder "open-accented-folder" asks for, as Windows names it
+    opened: list  # the folders the shell was asked to open during the run
+
+
 @pytest.fixture(scope="module", params=list(RUNNERS))
 def browser(request, wine, accented_wine, tmp_path_factory):
-    """One run of the browser with every case; gives {case name: outcome}."""
+    """One run of the browser with every case."""
     name = request.param
+    folder = tmp_path_factory.mktemp(name)
+    shown_folder = folder / ACCENTED_FOLDER
+    shown_folder.mkdir()
+    all_cases = cases(wine.windows_path(shown_folder))
     hosts = {HOST: wine, ACCENTED_HOST: accented_wine}
-    commands = [{"host": host, "message": message} for host, message in CASES.values()]
-    run = RUNNERS[name](hosts, commands, tmp_path_factory.mktemp(name) / "run")
+    commands = [{"host": host, "message": message} for host, message in all_cases.values()]
+    with browser_support.recording_folder_viewer(wine, folder / "viewer") as viewer_log:
+        run = RUNNERS[name](hosts, commands, folder / "run")
+        opened = viewer_log.read_text(encoding="utf-8").splitlines() if viewer_log.exists() else []
     capture = request.config.pluginmanager.get_plugin("capturemanager")
     with capture.global_and_fixture_disabled():
         print(f"\n{name}: browser run took {run.seconds:.1f} s", flush=True)
-    return name, {case: run.outcome(index) for index, case in enumerate(CASES)}
+    outcomes = {case: run.outcome(index) for index, case in enumerate(all_cases)}
+    return BrowserOutcomes(name, outcomes, wine.windows_path(shown_folder), opened)
 
 
 def test_health_check_replies_1(browser):
-    _, outcomes = browser
-    assert outcomes["health"].get("reply") == {"text": "1"}, outcomes["health"]
+    assert browser.outcomes["health"].get("reply") == {"text": "1"}, browser.outcomes["health"]
 
 
 def test_unknown_command_gets_the_error_for_a_host_that_closed_without_reply(browser):
-    name, outcomes = browser
-    assert outcomes["unknown"].get("error") == HOST_CLOSED[name], outcomes["unknown"]
+    unknown = browser.outcomes["unknown"]
+    assert unknown.get("error") == HOST_CLOSED[browser.name], unknown
     # The host ends at once; a hang would show as a wait of the browser's own time limit.
-    assert outcomes["unknown"]["milliseconds"] < 30000
+    assert unknown["milliseconds"] < 30000
     # A missing host is a different error: the one above really comes from the host closing.
-    missing = outcomes["no-such-host"].get("error")
-    assert missing and missing != HOST_CLOSED[name], outcomes["no-such-host"]
+    missing = browser.outcomes["no-such-host"].get("error")
+    assert missing and missing != HOST_CLOSED[browser.name], browser.outcomes["no-such-host"]
 
 
-def test_host_runs_in_a_prefix_with_a_non_ascii_user_profile(browser, accented_wine):
-    _, outcomes = browser
+def test_downloads_folder_arrives_with_single_backslashes(browser, wine):
+    expected = wine.to_windows(wine.profile) + DOWNLOADS_TAIL
+    assert browser.outcomes["downloads"].get("reply") == {"text": expected}, browser.outcomes["downloads"]
+
+
+def test_non_ascii_folder_name_reaches_the_host_intact(browser):
+    assert browser.outcomes["open-accented-folder"].get("reply") == {"text": "success"}
+    assert browser.opened == [browser.shown_folder]
+
+
+def test_non_ascii_user_profile_reaches_the_extension_intact(browser, accented_wine):
     assert accented_wine.profile.name == ACCENTED_USER
-    assert outcomes["accented-health"].get("reply") == {"text": "1"}, outcomes["accented-health"]
+    assert browser.outcomes["accented-health"].get("reply") == {"text": "1"}
+    expected = f"C:\\users\\{ACCENTED_USER}" + DOWNLOADS_TAIL
+    assert browser.outcomes["accented-downloads"].get("reply") == {"text": expected}
