@@ -16,6 +16,13 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
 
     // Names are matched exactly, in this order.
     if (*command == "CheckNativeMessagingHost") return "1";
+    if (*command == "ReadDaemonPort") return operations.ReadDaemonPort();
+    if (*command == "GetListeningPort") return operations.GetListeningPort();
+    if (*command == "StartDaemon") {
+        const std::optional<std::string> port = ReadTextMember(message, "port");
+        if (!port) return kParseFailedReply;
+        return operations.StartDaemon(*port);
+    }
     if (*command == "getDefaultDownloadsDirectory") {
         return DoubleBackslashes(operations.DefaultDownloadFolder());
     }
@@ -24,8 +31,9 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
         if (!directory) return kParseFailedReply;
         return operations.OpenContainingFolder(*directory) ? kSuccessReply : kFailedReply;
     }
-    if (*command == "setDownloadFolder")
+    if (*command == "setDownloadFolder") {
         return DoubleBackslashes(operations.SelectDownloadFolder());
+    }
     return std::nullopt;
 }
 

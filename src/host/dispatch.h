@@ -15,6 +15,10 @@ class Operations {
   public:
     virtual ~Operations() = default;
 
+    virtual std::string ReadDaemonPort() = 0;
+    virtual std::string GetListeningPort() = 0;
+    // "started" or "failed".
+    virtual std::string StartDaemon(const std::string& port) = 0;
     // The Downloads folder + "\Zendro Downloads".
     virtual std::string DefaultDownloadFolder() = 0;
     // The chosen folder, or the word the folder dialog answers with when there is none.

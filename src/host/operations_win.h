@@ -7,6 +7,9 @@ namespace zendro {
 // The real operations behind the command table.
 class WindowsOperations final : public Operations {
   public:
+    std::string ReadDaemonPort() override;
+    std::string GetListeningPort() override;
+    std::string StartDaemon(const std::string& port) override;
     std::string DefaultDownloadFolder() override;
     std::string SelectDownloadFolder() override;
     bool OpenContainingFolder(const std::string& utf8Path) override;

@@ -15,6 +15,9 @@ using ::testing::StrictMock;
 
 class FakeOperations : public Operations {
   public:
+    MOCK_METHOD(std::string, ReadDaemonPort, (), (override));
+    MOCK_METHOD(std::string, GetListeningPort, (), (override));
+    MOCK_METHOD(std::string, StartDaemon, (const std::string&), (override));
     MOCK_METHOD(std::string, DefaultDownloadFolder, (), (override));
     MOCK_METHOD(std::string, SelectDownloadFolder, (), (override));
     MOCK_METHOD(bool, OpenContainingFolder, (const std::string&), (override));
@@ -23,7 +26,13 @@ class FakeOperations : public Operations {
 std::optional<std::string> DispatchText(const std::string& json) {
     Json::Value message;
     EXPECT_TRUE(ParseJson(json, message)) << json;
-    StrictMock<FakeOperations> operations;
+    StrictMock<FakeOperations> operations;  // no operation may run unasked
+    return Dispatch(message, operations);
+}
+
+std::optional<std::string> DispatchText(const std::string& json, Operations& operations) {
+    Json::Value message;
+    EXPECT_TRUE(ParseJson(json, message)) << json;
     return Dispatch(message, operations);
 }
 
@@ -48,26 +57,61 @@ TEST(Dispatch, TextThatCannotBeReadIsAParseFailure) {
     }
 }
 
-std::optional<std::string> DispatchWith(Operations& operations, const std::string& json) {
-    Json::Value message;
-    EXPECT_TRUE(ParseJson(json, message)) << json;
-    return Dispatch(message, operations);
+TEST(Dispatch, PortCommandsReplyWithTheOperationsResultUnchanged) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, ReadDaemonPort()).WillOnce(Return("9091")).WillOnce(Return(""));
+    EXPECT_EQ(DispatchText(R"({"text":"ReadDaemonPort"})", operations), "9091");
+    EXPECT_EQ(DispatchText(R"({"text":"ReadDaemonPort","port":"1"})", operations), "");
+
+    EXPECT_CALL(operations, GetListeningPort()).WillOnce(Return("9102"));
+    EXPECT_EQ(DispatchText(R"({"text":"GetListeningPort"})", operations), "9102");
+}
+
+TEST(Dispatch, PortCommandNamesAreMatchedExactly) {
+    for (const char* json : {R"({"text":"readDaemonPort"})", R"({"text":"ReadDaemonPort "})",
+                             R"({"text":"getListeningPort"})", R"({"text":"GETLISTENINGPORT"})"}) {
+        EXPECT_EQ(DispatchText(json), std::nullopt) << json;
+    }
+}
+
+TEST(Dispatch, StartDaemonPassesThePortAndRepliesWithTheOutcome) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, StartDaemon("9093")).WillOnce(Return("started"));
+    EXPECT_CALL(operations, StartDaemon("9091 -Dx=y")).WillOnce(Return("failed"));
+    EXPECT_CALL(operations, StartDaemon("true")).WillOnce(Return("failed"));
+    EXPECT_EQ(DispatchText(R"({"text":"StartDaemon","port":"9093"})", operations), "started");
+    EXPECT_EQ(DispatchText(R"({"text":"StartDaemon","port":"9091 -Dx=y"})", operations), "failed");
+    EXPECT_EQ(DispatchText(R"({"text":"StartDaemon","port":true})", operations), "failed");
+}
+
+TEST(Dispatch, ArgumentsThatCannotBeReadAreParseFailures) {
+    // The strict fake fails the test if anything is started or opened.
+    for (const char* json :
+         {R"({"text":"StartDaemon"})", R"({"text":"StartDaemon","port":null})",
+          R"({"text":"StartDaemon","port":9091})", R"({"text":"StartDaemon","Port":"9091"})",
+          R"({"text":"openContainingFolder"})",
+          R"({"text":"openContainingFolder","directory":null})",
+          R"({"text":"openContainingFolder","directory":5})",
+          R"({"text":"openContainingFolder","directory":["C:\\"]})",
+          R"({"text":"openContainingFolder","Directory":"C:\\"})"}) {
+        EXPECT_EQ(DispatchText(json), kParseFailedReply) << json;
+    }
 }
 
 TEST(Dispatch, PathRepliesHaveEveryBackslashDoubled) {
     StrictMock<FakeOperations> operations;
     EXPECT_CALL(operations, DefaultDownloadFolder())
         .WillOnce(Return("C:\\Users\\u\\Downloads\\Zendro Downloads"));
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"getDefaultDownloadsDirectory"})"),
+    EXPECT_EQ(DispatchText(R"({"text":"getDefaultDownloadsDirectory"})", operations),
               "C:\\\\Users\\\\u\\\\Downloads\\\\Zendro Downloads");
 
     EXPECT_CALL(operations, SelectDownloadFolder())
         .WillOnce(Return("D:\\x"))
         .WillOnce(Return("Cancel"))
         .WillOnce(Return("invalidE:\\y"));
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDownloadFolder"})"), "D:\\\\x");
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDownloadFolder"})"), "Cancel");
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDownloadFolder"})"), "invalidE:\\\\y");
+    EXPECT_EQ(DispatchText(R"({"text":"setDownloadFolder"})", operations), "D:\\\\x");
+    EXPECT_EQ(DispatchText(R"({"text":"setDownloadFolder"})", operations), "Cancel");
+    EXPECT_EQ(DispatchText(R"({"text":"setDownloadFolder"})", operations), "invalidE:\\\\y");
 }
 
 TEST(Dispatch, OpenContainingFolderPassesTheDirectoryAndMapsTheOutcome) {
@@ -75,20 +119,18 @@ TEST(Dispatch, OpenContainingFolderPassesTheDirectoryAndMapsTheOutcome) {
     EXPECT_CALL(operations, OpenContainingFolder("C:\\d\\f.txt")).WillOnce(Return(true));
     EXPECT_CALL(operations, OpenContainingFolder("true")).WillOnce(Return(false));
     EXPECT_EQ(
-        DispatchWith(operations, R"({"text":"openContainingFolder","directory":"C:\\d\\f.txt"})"),
+        DispatchText(R"({"text":"openContainingFolder","directory":"C:\\d\\f.txt"})", operations),
         "success");
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"openContainingFolder","directory":true})"),
+    EXPECT_EQ(DispatchText(R"({"text":"openContainingFolder","directory":true})", operations),
               "failed");
 }
 
-TEST(Dispatch, OpenContainingFolderWithoutADirectoryIsAParseFailure) {
-    StrictMock<FakeOperations> operations;  // and nothing is opened
-    for (const char* json : {R"({"text":"openContainingFolder"})",
-                             R"({"text":"openContainingFolder","directory":null})",
-                             R"({"text":"openContainingFolder","directory":5})",
-                             R"({"text":"openContainingFolder","directory":["C:\\"]})",
-                             R"({"text":"openContainingFolder","Directory":"C:\\"})"}) {
-        EXPECT_EQ(DispatchWith(operations, json), kParseFailedReply) << json;
+TEST(Dispatch, FolderCommandNamesAreMatchedExactly) {
+    for (const char* json :
+         {R"({"text":"startDaemon","port":"1"})", R"({"text":"GetDefaultDownloadsDirectory"})",
+          R"({"text":"OpenContainingFolder","directory":"C:\\"})",
+          R"({"text":"SetDownloadFolder"})"}) {
+        EXPECT_EQ(DispatchText(json), std::nullopt) << json;
     }
 }
 
