@@ -23,7 +23,7 @@ from conftest import EXE, HELPERS, WINE64, WINESERVER
 EXTENSION = Path(__file__).resolve().parent / "extension"
 CHROMIUM = "/usr/bin/chromium"
 FIREFOX = "/usr/bin/firefox-esr"
-BROWSER_TIMEOUT = 120  # seconds for one browser run, start to last report
+BROWSER_TIMEOUT = 180  # seconds for one browser run, start to last report
 
 
 def chromium_extension_id() -> str:

@@ -2,12 +2,15 @@
 the test extension sends the commands below and reports each reply or error to a loopback
 listener. Each browser runs once, alone, for all the cases (its time shows in the output)."""
 
+import contextlib
 from dataclasses import dataclass
 
 import pytest
 
 import browser_support
 from conftest import WinePrefix
+from http_support import StandInServer
+from test_daemon_launch import DaemonStandIn, Launch
 
 HOST = "com.zendro.webhost"
 # A second host name whose wrapper runs the host in a prefix with a non-ASCII user profile.
@@ -18,13 +21,15 @@ ACCENTED_FOLDER = "Café Ñandú 山"
 DOWNLOADS_TAIL = "\\Downloads\\Zendro Downloads"
 
 
-def cases(shown_folder: str) -> dict:
+def cases(shown_folder: str, daemon_port: str) -> dict:
     """Case name -> (host name, message)."""
     return {
         "health": (HOST, {"text": "CheckNativeMessagingHost"}),
         "unknown": (HOST, {"text": "NoSuchCommand"}),
         "no-such-host": ("com.zendro.nosuchhost", {"text": "CheckNativeMessagingHost"}),
         "downloads": (HOST, {"text": "getDefaultDownloadsDirectory"}),
+        "listening-port": (HOST, {"text": "GetListeningPort"}),
+        "start-daemon": (HOST, {"text": "StartDaemon", "port": daemon_port}),
         "open-accented-folder": (HOST, {"text": "openContainingFolder", "directory": shown_folder}),
         "accented-health": (ACCENTED_HOST, {"text": "CheckNativeMessagingHost"}),
         "accented-downloads": (ACCENTED_HOST, {"text": "getDefaultDownloadsDirectory"}),
@@ -52,26 +57,45 @@ class BrowserOutcomes:
     outcomes: dict  # case name -> {"reply": ...} or {"error": "..."}
     shown_folder: str  # the folder "open-accented-folder" asks for, as Windows names it
     opened: list  # the folders the shell was asked to open during the run
+    java_started: list  # the fake Java runtime's command lines during the run
+    java_expected: str  # the command line StartDaemon gives the runtime
+    installer_downloads: list  # requests that reached the download server
 
 
 @pytest.fixture(scope="module", params=list(RUNNERS))
 def browser(request, wine, accented_wine, tmp_path_factory):
-    """One run of the browser with every case."""
+    """One run of the browser with every case. The shared prefix gets a fake Java runtime for
+    StartDaemon and a recording folder viewer for the run; both go again afterwards."""
     name = request.param
     folder = tmp_path_factory.mktemp(name)
     shown_folder = folder / ACCENTED_FOLDER
     shown_folder.mkdir()
-    all_cases = cases(wine.windows_path(shown_folder))
     hosts = {HOST: wine, ACCENTED_HOST: accented_wine}
-    commands = [{"host": host, "message": message} for host, message in all_cases.values()]
-    with browser_support.recording_folder_viewer(wine, folder / "viewer") as viewer_log:
+    with contextlib.ExitStack() as stack:
+        download_server = stack.enter_context(StandInServer())
+        launch = Launch(wine, folder, download_server)
+        launch.clean()
+        stack.callback(launch.clean)
+        launch.install_fake_java()
+        daemon = stack.enter_context(DaemonStandIn())
+        viewer_log = stack.enter_context(browser_support.recording_folder_viewer(wine, folder / "viewer"))
+        all_cases = cases(wine.windows_path(shown_folder), daemon.port)
+        commands = [{"host": host, "message": message} for host, message in all_cases.values()]
         run = RUNNERS[name](hosts, commands, folder / "run")
         opened = viewer_log.read_text(encoding="utf-8").splitlines() if viewer_log.exists() else []
+        result = BrowserOutcomes(
+            name,
+            {case: run.outcome(index) for index, case in enumerate(all_cases)},
+            wine.windows_path(shown_folder),
+            opened,
+            launch.java_command_lines(),
+            launch.expected_command_line(daemon.port),
+            launch.downloads(),
+        )
     capture = request.config.pluginmanager.get_plugin("capturemanager")
     with capture.global_and_fixture_disabled():
         print(f"\n{name}: browser run took {run.seconds:.1f} s", flush=True)
-    outcomes = {case: run.outcome(index) for index, case in enumerate(all_cases)}
-    return BrowserOutcomes(name, outcomes, wine.windows_path(shown_folder), opened)
+    return result
 
 
 def test_health_check_replies_1(browser):
@@ -91,6 +115,18 @@ def test_unknown_command_gets_the_error_for_a_host_that_closed_without_reply(bro
 def test_downloads_folder_arrives_with_single_backslashes(browser, wine):
     expected = wine.to_windows(wine.profile) + DOWNLOADS_TAIL
     assert browser.outcomes["downloads"].get("reply") == {"text": expected}, browser.outcomes["downloads"]
+
+
+def test_listening_port_is_a_port_of_the_daemons_range(browser):
+    reply = browser.outcomes["listening-port"].get("reply")
+    assert reply and reply["text"].isdigit(), browser.outcomes["listening-port"]
+    assert 9091 <= int(reply["text"]) <= 9102
+
+
+def test_daemon_starts_with_the_fake_runtime(browser):
+    assert browser.outcomes["start-daemon"].get("reply") == {"text": "started"}, browser.outcomes["start-daemon"]
+    assert browser.java_started == [browser.java_expected]
+    assert browser.installer_downloads == []  # the runtime was in place: nothing to install
 
 
 def test_non_ascii_folder_name_reaches_the_host_intact(browser):
