@@ -106,9 +106,9 @@ def write_host(folder: Path, name: str, prefix, allowed: dict, extra_args: str) 
     wrapper = folder.parent / f"{name}.sh"
     # Wine finds the user profile by the USER the prefix was made with, not by its folder.
     environment = " ".join(
-        f"{name}={shlex.quote(prefix.env[name])}"
-        for name in ("WINEPREFIX", "HOME", "WINEDEBUG", "WINEDLLOVERRIDES", "USER", "LOGNAME")
-        if name in prefix.env
+        f"{variable}={shlex.quote(prefix.env[variable])}"
+        for variable in ("WINEPREFIX", "HOME", "WINEDEBUG", "WINEDLLOVERRIDES", "USER", "LOGNAME")
+        if variable in prefix.env
     )
     wrapper.write_text(
         "#!/bin/sh\n"
