@@ -43,6 +43,7 @@ std::wstring GetDefaultDownloadsDirectory() {
 }
 
 std::wstring SelectDownloadFolder() {
+    const ShellComScope com;
     BROWSEINFOW info{};
     info.lpszTitle = kSelectFolderTitle;
     info.lpfn = BrowseCallback;

@@ -4,6 +4,7 @@ namespace zendro {
 
 bool ShellOpen(const std::wstring& file, const std::wstring& parameters, int show,
                UniqueHandle& process) {
+    const ShellComScope com;
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);  // 112 on 64-bit Windows; a smaller size is refused
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;

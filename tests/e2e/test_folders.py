@@ -1,15 +1,14 @@
 """Download folders: the default folder, showing a folder in the shell, and the folder dialog."""
 
 import json
-import os
 import shutil
-import subprocess
 import time
 from pathlib import Path
 
 import pytest
 
-from conftest import EXE, HELPERS, WINE64, frame, split_frames
+from conftest import HELPERS, split_frames
+from folder_dialog_support import DIALOG_CAPTION, HostWithWindow, VirtualDisplay
 
 FOLDER_CLASSES = ("Folder", "Directory")
 
@@ -22,45 +21,50 @@ def test_default_downloads_folder_is_the_profiles_with_backslashes_doubled(wine)
     assert not (wine.profile / "Downloads" / "Zendro Downloads").exists()  # nothing is created
 
 
-@pytest.fixture
-def folder_viewer(wine, tmp_path):
-    """Points the prefix's folder association at a copy of record_open.exe for one test; yields
-    a function that returns the folders the shell was asked to open and can break the
-    association. The keys are restored afterwards."""
-    viewer = tmp_path / "viewer" / "record_open.exe"
-    viewer.parent.mkdir()
+@pytest.fixture(scope="module")
+def folder_association(wine, tmp_path_factory):
+    """Points the prefix's folder association at a copy of record_open.exe for this module, and
+    restores the keys afterwards."""
+    folder = tmp_path_factory.mktemp("viewer")
+    viewer = folder / "record_open.exe"
     shutil.copy2(HELPERS / "record_open.exe", viewer)
-    log = Path(str(viewer) + ".log")
     saved = {}
     for name in FOLDER_CLASSES:
         key = f"HKLM\\Software\\Classes\\{name}\\shell\\open"
-        backup = tmp_path / f"{name}.reg"
-        if wine.wine("reg", "export", key, wine.windows_path(backup), "/y", check=False).returncode == 0:
-            saved[key] = backup
-        else:
-            saved[key] = None
+        backup = folder / f"{name}.reg"
+        exported = wine.wine("reg", "export", key, wine.windows_path(backup), "/y", check=False)
+        saved[key] = backup if exported.returncode == 0 else None
 
-    def point_at(program):
-        for key in saved:
-            wine.wine("reg", "delete", key + "\\ddeexec", "/f", check=False)
-            wine.wine("reg", "add", key + "\\command", "/ve", "/d", f'"{program}" "%1"', "/f")
-
-    point_at(wine.windows_path(viewer))
-
-    class Viewer:
-        @staticmethod
-        def opened():
-            return log.read_text(encoding="utf-8").splitlines() if log.exists() else []
+    class Association:
+        program = wine.windows_path(viewer)
+        log = Path(str(viewer) + ".log")
 
         @staticmethod
-        def break_association():
-            point_at("Z:\\no\\such\\viewer.exe")
+        def point_at(program):
+            for key in saved:
+                wine.wine("reg", "delete", key + "\\ddeexec", "/f", check=False)
+                wine.wine("reg", "add", key + "\\command", "/ve", "/d", f'"{program}" "%1"', "/f")
 
-    yield Viewer
+    Association.point_at(Association.program)
+    yield Association
     for key, backup in saved.items():
         wine.wine("reg", "delete", key, "/f", check=False)
         if backup:
             wine.wine("reg", "import", wine.windows_path(backup))
+
+
+@pytest.fixture
+def folder_viewer(folder_association):
+    """The folders the shell was asked to open during one test."""
+    folder_association.log.unlink(missing_ok=True)
+
+    class Viewer:
+        @staticmethod
+        def opened():
+            log = folder_association.log
+            return log.read_text(encoding="utf-8").splitlines() if log.exists() else []
+
+    return Viewer
 
 
 def open_folder(wine, directory):
@@ -140,9 +144,12 @@ def test_a_path_too_long_for_the_shell_fails_without_reaching_it(wine, folder_vi
     assert folder_viewer.opened() == []
 
 
-def test_a_folder_the_shell_cannot_show_is_a_failure(wine, folder_viewer, tree):
-    folder_viewer.break_association()
-    run = open_folder(wine, wine.windows_path(tree))
+def test_a_folder_the_shell_cannot_show_is_a_failure(wine, folder_association, tree):
+    folder_association.point_at("Z:\\no\\such\\viewer.exe")
+    try:
+        run = open_folder(wine, wine.windows_path(tree))
+    finally:
+        folder_association.point_at(folder_association.program)
     assert run.reply == "failed"
 
 
@@ -154,3 +161,71 @@ def test_a_file_past_max_path_is_found_through_the_long_path_form(wine, folder_v
     run = open_folder(wine, path)
     assert run.reply == "success"
     assert folder_viewer.opened() == [wine.windows_path(tree)]
+
+
+def test_folder_dialog_without_a_display_returns_cancel_at_once(wine):
+    run = wine.send('{"text":"setDownloadFolder"}', timeout=60)
+    assert run.reply == "Cancel"
+
+
+@pytest.fixture(scope="module")
+def display():
+    screen = VirtualDisplay()
+    yield screen
+    screen.close()
+
+
+@pytest.fixture
+def dialog(wine, display):
+    host = HostWithWindow(wine, display, b'{"text":"setDownloadFolder"}')
+    window = display.find_window(DIALOG_CAPTION)
+    yield host, window
+    if host.process.poll() is None:  # the test failed before closing it
+        display.xdotool("key", "--window", window or "0", "Escape")
+        host.finish()
+
+
+def reply_of(raw):
+    [body] = split_frames(raw)
+    return json.loads(body)["text"]
+
+
+def test_folder_dialog_closed_with_escape_gives_cancel(display, dialog):
+    host, window = dialog
+    assert window, "no folder dialog appeared"
+    display.xdotool("key", "--window", window, "Escape")
+    assert reply_of(host.finish()) == "Cancel"
+
+
+def choose_by_typing(display, window, name):
+    time.sleep(1)  # let the tree fill
+    display.xdotool("key", "--window", window, "shift+Tab")
+    display.xdotool("type", "--window", window, "--delay", "50", name)
+    time.sleep(0.5)
+    display.xdotool("key", "--window", window, "Return")
+
+
+@pytest.fixture
+def desktop_folder(wine):
+    # The prefix's Desktop leads into Wine's HOME; a folder there is a child of the dialog's root.
+    folder = wine.profile / "Desktop" / "Zendro Pick"
+    folder.mkdir()
+    yield folder
+    folder.rmdir()
+
+
+def test_folder_dialog_gives_the_chosen_folder(wine, display, desktop_folder, dialog):
+    host, window = dialog
+    assert window, "no folder dialog appeared"
+    choose_by_typing(display, window, "Zendro Pick")
+    raw = host.finish()
+    expected = wine.to_windows(desktop_folder)
+    assert reply_of(raw) == expected
+    assert ('"%s"' % expected.replace("\\", "\\\\")).encode() in raw
+
+
+def test_folder_dialog_choice_without_a_path_is_invalid(display, dialog):
+    host, window = dialog
+    assert window, "no folder dialog appeared"
+    choose_by_typing(display, window, "My Computer")
+    assert reply_of(host.finish()) == "invalid"
