@@ -3,7 +3,6 @@ which sends native messaging commands to dist/ZendroWebHost.exe under Wine and r
 reply to a loopback listener run here."""
 
 import base64
-import contextlib
 import hashlib
 import http.server
 import json
@@ -18,7 +17,7 @@ import zipfile
 from dataclasses import dataclass, field
 from pathlib import Path
 
-from conftest import EXE, HELPERS, WINE64, WINESERVER
+from conftest import EXE, WINE64, WINESERVER
 
 EXTENSION = Path(__file__).resolve().parent / "extension"
 CHROMIUM = "/usr/bin/chromium"
@@ -302,33 +301,3 @@ def stop_prefix(prefix):
     subprocess.run([WINESERVER, "-k"], env=prefix.env, timeout=60)
     subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=60)
 
-
-FOLDER_CLASSES = ("Folder", "Directory")
-
-
-@contextlib.contextmanager
-def recording_folder_viewer(prefix, folder: Path):
-    """Points the prefix's folder association at a copy of record_open.exe while the context
-    lasts (the default goes to Wine's explorer over DDE and may wait for a window); yields the
-    log file that holds one line per folder the shell was asked to open. The keys are restored
-    afterwards."""
-    folder.mkdir(parents=True)
-    viewer = folder / "record_open.exe"
-    shutil.copy2(HELPERS / "record_open.exe", viewer)
-    saved = {}
-    for name in FOLDER_CLASSES:
-        key = f"HKLM\\Software\\Classes\\{name}\\shell\\open"
-        backup = folder / f"{name}.reg"
-        exported = prefix.wine("reg", "export", key, prefix.windows_path(backup), "/y", check=False)
-        saved[key] = backup if exported.returncode == 0 else None
-    try:
-        for key in saved:
-            prefix.wine("reg", "delete", key + "\\ddeexec", "/f", check=False)
-            command = f'"{prefix.windows_path(viewer)}" "%1"'
-            prefix.wine("reg", "add", key + "\\command", "/ve", "/d", command, "/f")
-        yield Path(str(viewer) + ".log")
-    finally:
-        for key, backup in saved.items():
-            prefix.wine("reg", "delete", key, "/f", check=False)
-            if backup:
-                prefix.wine("reg", "import", prefix.windows_path(backup))

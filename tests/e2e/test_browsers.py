@@ -3,6 +3,7 @@ the test extension sends the commands below and reports each reply or error to a
 listener. Each browser runs once, alone, for all the cases (its time shows in the output)."""
 
 import contextlib
+import fcntl
 from dataclasses import dataclass
 
 import pytest
@@ -11,6 +12,7 @@ import browser_support
 from conftest import WinePrefix
 from http_support import StandInServer
 from test_daemon_launch import DaemonStandIn, Launch
+from test_folders import folder_association  # noqa: F401 (a fixture, used by name)
 
 HOST = "com.zendro.webhost"
 # A second host name whose wrapper runs the host in a prefix with a non-ASCII user profile.
@@ -38,7 +40,16 @@ def cases(shown_folder: str, daemon_port: str) -> dict:
 
 # What each browser says when the host ends without sending a reply.
 HOST_CLOSED = {"chromium": "Native host has exited.", "firefox": "An unexpected error occurred"}
+LISTENING_PORT_LOCK = "/tmp/zendro-listening-port-tests.lock"
 RUNNERS = {"chromium": browser_support.run_chromium, "firefox": browser_support.run_firefox}
+
+
+@contextlib.contextmanager
+def listening_port_turn():
+    """Takes the turn that the GetListeningPort tests of every worktree on this machine share."""
+    with open(LISTENING_PORT_LOCK, "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        yield
 
 
 @pytest.fixture(scope="module")
@@ -63,9 +74,9 @@ class BrowserOutcomes:
 
 
 @pytest.fixture(scope="module", params=list(RUNNERS))
-def browser(request, wine, accented_wine, tmp_path_factory):
+def browser(request, wine, accented_wine, folder_association, tmp_path_factory):
     """One run of the browser with every case. The shared prefix gets a fake Java runtime for
-    StartDaemon and a recording folder viewer for the run; both go again afterwards."""
+    StartDaemon for the run, and its folder association records what the shell opens."""
     name = request.param
     folder = tmp_path_factory.mktemp(name)
     shown_folder = folder / ACCENTED_FOLDER
@@ -78,9 +89,12 @@ def browser(request, wine, accented_wine, tmp_path_factory):
         stack.callback(launch.clean)
         launch.install_fake_java()
         daemon = stack.enter_context(DaemonStandIn())
-        viewer_log = stack.enter_context(browser_support.recording_folder_viewer(wine, folder / "viewer"))
+        viewer_log = folder_association.log
+        viewer_log.unlink(missing_ok=True)
         all_cases = cases(wine.windows_path(shown_folder), daemon.port)
         commands = [{"host": host, "message": message} for host, message in all_cases.values()]
+        # GetListeningPort probes a fixed range that test runs in other worktrees hold on purpose.
+        stack.enter_context(listening_port_turn())
         run = RUNNERS[name](hosts, commands, folder / "run")
         opened = viewer_log.read_text(encoding="utf-8").splitlines() if viewer_log.exists() else []
         result = BrowserOutcomes(
