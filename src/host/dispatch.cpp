@@ -3,14 +3,31 @@
 #include "win/json.h"
 
 namespace zendro {
+namespace {
+
+constexpr char kSuccessReply[] = "success";
+constexpr char kFailedReply[] = "failed";
+constexpr char kSetReply[] = "set";
+constexpr char kUnsetReply[] = "unset";
+
+}  // namespace
 
 std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations) {
-    (void)operations;
     const std::optional<std::string> command = ReadTextMember(message, "text");
     if (!command) return kParseFailedReply;
 
     // Names are matched exactly, in this order.
     if (*command == "CheckNativeMessagingHost") return "1";
+    if (*command == "checkDefaultApplication") {
+        return operations.CheckDefaultApplication() ? kSetReply : kUnsetReply;
+    }
+    if (*command == "setDefaultApplication") {
+        return operations.SetDefaultApplication() ? kSuccessReply : kFailedReply;
+    }
+    if (*command == "unsetDefaultApplication") {
+        operations.UnsetDefaultApplication();
+        return kSuccessReply;
+    }
     return std::nullopt;
 }
 

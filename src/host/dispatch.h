@@ -14,6 +14,11 @@ namespace zendro {
 class Operations {
   public:
     virtual ~Operations() = default;
+
+    // The .torrent and magnet association of the current user.
+    virtual bool CheckDefaultApplication() = 0;  // true when it points at this executable
+    virtual bool SetDefaultApplication() = 0;    // true = written
+    virtual void UnsetDefaultApplication() = 0;
 };
 
 // Carries out the one command of a run and returns its reply text, or nothing when the command

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "win/json.h"
@@ -9,13 +10,28 @@
 namespace zendro {
 namespace {
 
-class FakeOperations : public Operations {};
+using ::testing::Return;
+using ::testing::StrictMock;
 
-std::optional<std::string> DispatchText(const std::string& json) {
+class FakeOperations : public Operations {
+  public:
+    MOCK_METHOD(bool, CheckDefaultApplication, (), (override));
+    MOCK_METHOD(bool, SetDefaultApplication, (), (override));
+    MOCK_METHOD(void, UnsetDefaultApplication, (), (override));
+};
+
+// Any call an expectation does not name fails the test.
+using StrictOperations = StrictMock<FakeOperations>;
+
+std::optional<std::string> DispatchWith(Operations& operations, const std::string& json) {
     Json::Value message;
     EXPECT_TRUE(ParseJson(json, message)) << json;
-    FakeOperations operations;
     return Dispatch(message, operations);
+}
+
+std::optional<std::string> DispatchText(const std::string& json) {
+    StrictOperations operations;
+    return DispatchWith(operations, json);
 }
 
 TEST(Dispatch, AnswersTheHealthCheck) {
@@ -39,8 +55,39 @@ TEST(Dispatch, TextThatCannotBeReadIsAParseFailure) {
     }
 }
 
+TEST(Dispatch, AnswersTheAssociationCheck) {
+    StrictOperations operations;
+    EXPECT_CALL(operations, CheckDefaultApplication())
+        .WillOnce(Return(true))
+        .WillOnce(Return(false));
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"checkDefaultApplication"})"), "set");
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"checkDefaultApplication"})"), "unset");
+}
+
+TEST(Dispatch, ReportsWhetherTheAssociationWasWritten) {
+    StrictOperations operations;
+    EXPECT_CALL(operations, SetDefaultApplication()).WillOnce(Return(true)).WillOnce(Return(false));
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDefaultApplication"})"), "success");
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDefaultApplication"})"), "failed");
+}
+
+TEST(Dispatch, RemovingTheAssociationAlwaysSucceeds) {
+    StrictOperations operations;
+    EXPECT_CALL(operations, UnsetDefaultApplication()).Times(1);
+    EXPECT_EQ(DispatchWith(operations, R"({"text":"unsetDefaultApplication","x":1})"), "success");
+}
+
+TEST(Dispatch, AssociationNamesInOtherLetterCaseCallNothing) {
+    StrictOperations operations;  // strict: any call fails
+    for (const char* json :
+         {R"({"text":"CheckDefaultApplication"})", R"({"text":"SetDefaultApplication"})",
+          R"({"text":"unsetdefaultapplication"})", R"({"text":"setDefaultApplication "})"}) {
+        EXPECT_EQ(DispatchWith(operations, json), std::nullopt) << json;
+    }
+}
+
 TEST(HandleRequest, RepliesParseFailureWhenNoMessageCanBeRead) {
-    FakeOperations operations;
+    StrictOperations operations;
     const std::string frame = std::string("\x03\0\0\0abc", 7);
     size_t position = 0;
     const auto reply = HandleRequest(
