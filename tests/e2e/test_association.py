@@ -3,7 +3,7 @@ own `reg` and with a helper that reads and writes value bytes directly."""
 
 import pytest
 
-from conftest import EXE, HELPERS
+from conftest import EXE, HELPERS, WinePrefix
 
 CLASSES = "Software\\Classes"
 TREES = (".torrent", "Zendro Web", "Magnet")
@@ -250,3 +250,34 @@ def test_letter_case_folds_beyond_ascii(wine, registry, host_copy, tmp_path):
     registry.set_text(CLASS_COMMAND, "", f'"{path.upper()}" "%1"')
     assert "\u00dc" in path.upper() and "\u0416" in path.upper()
     assert command(wine, "checkDefaultApplication", exe=host) == "set"
+
+
+def folder_for_path_length(root, units: int, name: str):
+    """A folder below `root` in which `name` has a Windows path of exactly `units` units."""
+    extra = units - len(WinePrefix.windows_path(root / name))
+    assert extra >= 0 and extra != 1, "a component takes at least two units with its backslash"
+    parts = []
+    while extra > 0:
+        size = min(200, extra - 1)
+        if extra - (size + 1) == 1:
+            size -= 1  # leave room for one more component instead of a single unit
+        parts.append("p" * size)
+        extra -= size + 1
+    return root.joinpath(*parts)
+
+
+@pytest.mark.parametrize("units, reply", [(1022, "success"), (1023, "failed"), (1100, "failed")])
+def test_a_path_that_fills_the_loaders_request_is_not_registered(
+    wine, registry, host_copy, tmp_path, units, reply
+):
+    name = "ZendroWebHost.exe"
+    host = host_copy(name, folder_for_path_length(tmp_path, units, name))
+    assert len(wine.to_windows(host)) == units
+    assert command(wine, "setDefaultApplication", exe=host) == reply
+    if reply == "success":
+        assert registry.keys(*ASSOCIATION_TREES) == expected_keys(wine.to_windows(host))
+        assert command(wine, "checkDefaultApplication", exe=host) == "set"
+    else:
+        # A path cut short would start nothing; the old registration is gone all the same.
+        assert registry.keys(*ASSOCIATION_TREES) == {}
+        assert command(wine, "checkDefaultApplication", exe=host) == "unset"
