@@ -65,3 +65,8 @@ if(ZENDRO_BUILD_TESTS)
         set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/helpers)
     endforeach()
 endif()
+
+# The benchmark's baseline: a host that only reads a frame and writes a fixed reply.
+add_executable(trivial_host bench/trivial_host.cpp)
+target_link_options(trivial_host PRIVATE -municode -s)
+set_target_properties(trivial_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)

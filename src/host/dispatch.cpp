@@ -18,6 +18,8 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
 
     // Names are matched exactly, in this order.
     if (*command == "CheckNativeMessagingHost") return "1";
+    if (*command == "ReadDaemonPort") return operations.ReadDaemonPort();
+    if (*command == "GetListeningPort") return operations.GetListeningPort();
     if (*command == "checkDefaultApplication") {
         return operations.CheckDefaultApplication() ? kSetReply : kUnsetReply;
     }

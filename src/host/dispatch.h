@@ -15,6 +15,9 @@ class Operations {
   public:
     virtual ~Operations() = default;
 
+    virtual std::string ReadDaemonPort() = 0;
+    virtual std::string GetListeningPort() = 0;
+
     // The .torrent and magnet association of the current user.
     virtual bool CheckDefaultApplication() = 0;  // true when it points at this executable
     virtual bool SetDefaultApplication() = 0;    // true = written

@@ -8,6 +8,8 @@ namespace zendro {
 // The real operations behind the command table.
 class WindowsOperations final : public Operations {
   public:
+    std::string ReadDaemonPort() override;
+    std::string GetListeningPort() override;
     bool CheckDefaultApplication() override { return zendro::CheckDefaultApplication(); }
     bool SetDefaultApplication() override { return zendro::SetDefaultApplication() == 0; }
     void UnsetDefaultApplication() override { zendro::UnsetDefaultApplication(); }

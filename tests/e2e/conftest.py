@@ -137,23 +137,33 @@ class WinePrefix:
         return self.run(args, frame(message), **kwargs)
 
 
+def start_prefix(path: Path) -> WinePrefix:
+    """Makes a Wine prefix at `path` and keeps one wineserver running for it: each program start
+    then costs a fraction of a second instead of seconds."""
+    prefix = WinePrefix(path)
+    prefix.home.mkdir(parents=True)
+    quiet = dict(env=prefix.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                 stderr=subprocess.DEVNULL)
+    subprocess.run([WINE64, "wineboot", "-i"], timeout=300, check=True, **quiet)
+    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=300, check=True)
+    subprocess.run([WINESERVER, "-p"], env=prefix.env, timeout=60, check=True)
+    # Wine's own background services start with the first program and inherit its output;
+    # let that program be one whose output nobody reads.
+    subprocess.run([WINE64, "cmd", "/c", "exit"], timeout=120, **quiet)
+    return prefix
+
+
+def stop_prefix(prefix: WinePrefix):
+    subprocess.run([WINESERVER, "-k"], env=prefix.env, timeout=60)
+    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=60)
+
+
 @pytest.fixture(scope="session")
 def wine(tmp_path_factory):
     assert EXE.exists(), "dist/ZendroWebHost.exe is missing: run scripts/build"
-    prefix = WinePrefix(tmp_path_factory.mktemp("wine") / "prefix")
-    prefix.home.mkdir(parents=True)
-    subprocess.run([WINE64, "wineboot", "-i"], env=prefix.env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
-    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=300, check=True)
-    # One persistent server for the whole session: each program start then costs a fraction
-    # of a second instead of seconds.
-    subprocess.run([WINESERVER, "-p"], env=prefix.env, timeout=60, check=True)
-    # Wine's own background services start with the first program; let that one not be ours.
-    subprocess.run([WINE64, "cmd", "/c", "exit"], env=prefix.env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    prefix = start_prefix(tmp_path_factory.mktemp("wine") / "prefix")
     yield prefix
-    subprocess.run([WINESERVER, "-k"], env=prefix.env, timeout=60)
-    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=60)
+    stop_prefix(prefix)
 
 
 @pytest.fixture

@@ -15,23 +15,24 @@ using ::testing::StrictMock;
 
 class FakeOperations : public Operations {
   public:
+    MOCK_METHOD(std::string, ReadDaemonPort, (), (override));
+    MOCK_METHOD(std::string, GetListeningPort, (), (override));
     MOCK_METHOD(bool, CheckDefaultApplication, (), (override));
     MOCK_METHOD(bool, SetDefaultApplication, (), (override));
     MOCK_METHOD(void, UnsetDefaultApplication, (), (override));
 };
 
-// Any call an expectation does not name fails the test.
-using StrictOperations = StrictMock<FakeOperations>;
-
-std::optional<std::string> DispatchWith(Operations& operations, const std::string& json) {
+std::optional<std::string> DispatchText(const std::string& json) {
     Json::Value message;
     EXPECT_TRUE(ParseJson(json, message)) << json;
+    StrictMock<FakeOperations> operations;  // no operation may run unasked
     return Dispatch(message, operations);
 }
 
-std::optional<std::string> DispatchText(const std::string& json) {
-    StrictOperations operations;
-    return DispatchWith(operations, json);
+std::optional<std::string> DispatchText(const std::string& json, Operations& operations) {
+    Json::Value message;
+    EXPECT_TRUE(ParseJson(json, message)) << json;
+    return Dispatch(message, operations);
 }
 
 TEST(Dispatch, AnswersTheHealthCheck) {
@@ -55,39 +56,55 @@ TEST(Dispatch, TextThatCannotBeReadIsAParseFailure) {
     }
 }
 
+TEST(Dispatch, PortCommandsReplyWithTheOperationsResultUnchanged) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, ReadDaemonPort()).WillOnce(Return("9091")).WillOnce(Return(""));
+    EXPECT_EQ(DispatchText(R"({"text":"ReadDaemonPort"})", operations), "9091");
+    EXPECT_EQ(DispatchText(R"({"text":"ReadDaemonPort","port":"1"})", operations), "");
+
+    EXPECT_CALL(operations, GetListeningPort()).WillOnce(Return("9102"));
+    EXPECT_EQ(DispatchText(R"({"text":"GetListeningPort"})", operations), "9102");
+}
+
+TEST(Dispatch, PortCommandNamesAreMatchedExactly) {
+    for (const char* json : {R"({"text":"readDaemonPort"})", R"({"text":"ReadDaemonPort "})",
+                             R"({"text":"getListeningPort"})", R"({"text":"GETLISTENINGPORT"})"}) {
+        EXPECT_EQ(DispatchText(json), std::nullopt) << json;
+    }
+}
+
 TEST(Dispatch, AnswersTheAssociationCheck) {
-    StrictOperations operations;
+    StrictMock<FakeOperations> operations;
     EXPECT_CALL(operations, CheckDefaultApplication())
         .WillOnce(Return(true))
         .WillOnce(Return(false));
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"checkDefaultApplication"})"), "set");
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"checkDefaultApplication"})"), "unset");
+    EXPECT_EQ(DispatchText(R"({"text":"checkDefaultApplication"})", operations), "set");
+    EXPECT_EQ(DispatchText(R"({"text":"checkDefaultApplication"})", operations), "unset");
 }
 
 TEST(Dispatch, ReportsWhetherTheAssociationWasWritten) {
-    StrictOperations operations;
+    StrictMock<FakeOperations> operations;
     EXPECT_CALL(operations, SetDefaultApplication()).WillOnce(Return(true)).WillOnce(Return(false));
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDefaultApplication"})"), "success");
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"setDefaultApplication"})"), "failed");
+    EXPECT_EQ(DispatchText(R"({"text":"setDefaultApplication"})", operations), "success");
+    EXPECT_EQ(DispatchText(R"({"text":"setDefaultApplication"})", operations), "failed");
 }
 
 TEST(Dispatch, RemovingTheAssociationAlwaysSucceeds) {
-    StrictOperations operations;
+    StrictMock<FakeOperations> operations;
     EXPECT_CALL(operations, UnsetDefaultApplication()).Times(1);
-    EXPECT_EQ(DispatchWith(operations, R"({"text":"unsetDefaultApplication","x":1})"), "success");
+    EXPECT_EQ(DispatchText(R"({"text":"unsetDefaultApplication","x":1})", operations), "success");
 }
 
-TEST(Dispatch, AssociationNamesInOtherLetterCaseCallNothing) {
-    StrictOperations operations;  // strict: any call fails
+TEST(Dispatch, AssociationNamesAreMatchedExactly) {
     for (const char* json :
          {R"({"text":"CheckDefaultApplication"})", R"({"text":"SetDefaultApplication"})",
           R"({"text":"unsetdefaultapplication"})", R"({"text":"setDefaultApplication "})"}) {
-        EXPECT_EQ(DispatchWith(operations, json), std::nullopt) << json;
+        EXPECT_EQ(DispatchText(json), std::nullopt) << json;
     }
 }
 
 TEST(HandleRequest, RepliesParseFailureWhenNoMessageCanBeRead) {
-    StrictOperations operations;
+    StrictMock<FakeOperations> operations;
     const std::string frame = std::string("\x03\0\0\0abc", 7);
     size_t position = 0;
     const auto reply = HandleRequest(

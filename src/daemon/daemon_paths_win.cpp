@@ -1,0 +1,83 @@
+#include "daemon/daemon_paths_win.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <new>
+
+#include "daemon/daemon_layout.h"
+#include "daemon/daemon_port.h"
+#include "win/owners_win.h"
+#include "win/winsock_owners_win.h"
+
+namespace zendro {
+namespace {
+
+constexpr DWORD kShellPathUnits = 1024;
+
+std::wstring BelowDaemonHome(const wchar_t* tail) {
+    std::wstring home = DaemonHome();
+    if (home.empty()) return home;
+    return home + tail;
+}
+
+// The whole file as bytes; false when it cannot be opened or read, or is empty.
+bool ReadWholeFile(const std::wstring& path, std::string& contents) {
+    UniqueFile file(_wfopen(path.c_str(), L"rb"));
+    if (!file) return false;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    const long size = std::ftell(file.get());
+    if (size <= 0) return false;
+    if (std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+    std::string bytes;
+    try {
+        bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
+    contents.swap(bytes);
+    return true;
+}
+
+}  // namespace
+
+std::wstring DaemonHome() {
+    wchar_t folder[kShellPathUnits] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE)) return L"";
+    folder[kShellPathUnits - 1] = L'\0';
+    return std::wstring(folder) + kDaemonHomeTail;
+}
+
+std::wstring JavaRuntimePath() { return BelowDaemonHome(kJavaRuntimeTail); }
+std::wstring DaemonProgramFolder() { return BelowDaemonHome(kDaemonProgramFolderTail); }
+std::wstring DaemonArchivePath() { return BelowDaemonHome(kDaemonArchiveTail); }
+std::wstring ExportedSettingsPath() { return BelowDaemonHome(kExportedSettingsTail); }
+std::wstring TorrentFolder() { return BelowDaemonHome(kTorrentFolderTail); }
+
+std::string ReadDaemonPort() {
+    const std::wstring path = ExportedSettingsPath();
+    if (path.empty() || !PathFileExistsW(path.c_str())) return "";
+    std::string contents;
+    if (!ReadWholeFile(path, contents)) return "";
+    return PortFromExportedSettings(contents);
+}
+
+std::string GetListeningPort() {
+    WinsockSession winsock;
+    if (!winsock.started()) return "";
+    UniqueSocket probe(socket(AF_INET, SOCK_STREAM, 0));
+    if (!probe) return "";
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    // The socket only binds and is closed again: the port is known to have been free, not kept.
+    return FirstBindablePort([&](unsigned short port) {
+        address.sin_port = htons(port);
+        return bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    });
+}
+
+}  // namespace zendro

@@ -1,0 +1,97 @@
+#include "net/http.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace zendro {
+namespace {
+
+std::string& MutableSessionHeaderLine() {
+    static std::string line;
+    return line;
+}
+
+// The line without the end that closes it: CR LF, or a bare LF from a lax server. Taking two
+// characters off blindly would cut the identifier short after a bare LF.
+std::string WithoutLineEnd(const std::string& chunk) {
+    size_t end = chunk.size();
+    if (end >= 2 && chunk.compare(end - 2, 2, "\r\n") == 0) {
+        end -= 2;
+    } else if (end >= 1 && chunk[end - 1] == '\n') {
+        end -= 1;
+    }
+    return chunk.substr(0, end);
+}
+
+bool IsHostCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+const std::string& SessionHeaderLine() { return MutableSessionHeaderLine(); }
+
+size_t AppendToBytes(char* data, size_t size, size_t count, void* target) {
+    const size_t length = size * count;
+    // An exception must not unwind through libcurl's C frames: running out of memory aborts the
+    // transfer instead.
+    try {
+        auto& bytes = *static_cast<std::vector<char>*>(target);
+        bytes.insert(bytes.end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return length;
+}
+
+size_t AppendToText(char* data, size_t size, size_t count, void* target) {
+    const size_t length = size * count;
+    try {
+        const size_t nameLength = std::strlen(kSessionHeaderName);
+        if (length >= nameLength && std::memcmp(data, kSessionHeaderName, nameLength) == 0) {
+            MutableSessionHeaderLine() = WithoutLineEnd(std::string(data, length));
+        }
+        static_cast<std::string*>(target)->append(data, length);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return length;
+}
+
+std::string DaemonRootUrl(const std::string& port) { return "http://127.0.0.1:" + port; }
+
+bool IsValidServerBaseUrl(const std::string& url) {
+    static constexpr char kScheme[] = "http://";
+    const size_t schemeLength = std::strlen(kScheme);
+    if (url.compare(0, schemeLength, kScheme) != 0) return false;
+
+    size_t position = schemeLength;
+    const size_t hostStart = position;
+    while (position < url.size() && IsHostCharacter(url[position])) ++position;
+    if (position == hostStart) return false;
+    if (position == url.size()) return true;
+
+    if (url[position] != ':') return false;
+    const std::string port = url.substr(position + 1);
+    if (port.empty() || port.size() > 5) return false;
+    for (char c : port) {
+        if (!IsDigit(c)) return false;
+    }
+    const long value = std::strtol(port.c_str(), nullptr, 10);
+    return value >= 1 && value <= 65535;
+}
+
+std::string ChooseDownloadServerBaseUrl(const char* configured) {
+    if (configured != nullptr && IsValidServerBaseUrl(configured)) return configured;
+    return kDefaultDownloadServer;
+}
+
+std::string DownloadServerBaseUrl() {
+    return ChooseDownloadServerBaseUrl(std::getenv(kDownloadServerVariable));
+}
+
+}  // namespace zendro

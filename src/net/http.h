@@ -1,0 +1,55 @@
+#pragma once
+
+// HTTP transfers over libcurl. Every transfer uses its own easy handle; only the session header
+// line outlives a transfer, for the Transmission RPC requests of the same run.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace zendro {
+
+inline constexpr char kUserAgent[] = "Zendro core";
+inline constexpr long kConnectTimeoutSeconds = 10;
+inline constexpr long kTransferTimeoutSeconds = 20;
+inline constexpr long kNoTransferTimeout = 0;  // libcurl's "no overall limit"
+
+inline constexpr char kSessionHeaderName[] = "X-Transmission-Session-Id";
+inline constexpr char kDefaultDownloadServer[] = "http://download.zendro.com";
+inline constexpr char kDownloadServerVariable[] = "ZENDRO_DOWNLOAD_SERVER";
+
+// Fetches `url`; true puts the whole response body (whatever the HTTP status) into `body`, false
+// leaves `body` alone.
+bool HttpGetToString(const std::string& url, std::string& body);
+
+// Fetches `url` into memory, then stores it at `path` (replacing any file there). An empty body or
+// a failed transfer fails without touching `path`.
+bool HttpDownloadToFile(const std::string& url, const std::wstring& path);
+
+// True when something answers HTTP on 127.0.0.1:`port` and a session header line is known.
+bool ProbeDaemon(const std::string& port);
+
+// The last "X-Transmission-Session-Id" line seen in this process, without its line end; empty
+// until one arrives.
+const std::string& SessionHeaderLine();
+
+// libcurl write callbacks. `target` is a std::vector<char> for AppendToBytes and a std::string
+// for AppendToText; both return size * count, or 0 (which aborts the transfer) when memory runs
+// out. AppendToText also captures a chunk that starts with the session header name.
+size_t AppendToBytes(char* data, size_t size, size_t count, void* target);
+size_t AppendToText(char* data, size_t size, size_t count, void* target);
+
+// "http://127.0.0.1:" + port, the daemon's web root.
+std::string DaemonRootUrl(const std::string& port);
+
+// True for "http://" + host + optional ":" + port, nothing more: no path, query, user or blanks.
+bool IsValidServerBaseUrl(const std::string& url);
+
+// `configured` when it is set and valid, otherwise the built-in download server.
+std::string ChooseDownloadServerBaseUrl(const char* configured);
+
+// The download server's base URL (no trailing slash): ZENDRO_DOWNLOAD_SERVER when it holds a valid
+// base URL, otherwise http://download.zendro.com.
+std::string DownloadServerBaseUrl();
+
+}  // namespace zendro

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <string>
+
+namespace zendro {
+
+// The settings every transfer of the host shares: URL, user agent "Zendro core", libcurl's trace
+// on standard error, no progress meter, 10 s to connect, `timeoutSeconds` in all
+// (kNoTransferTimeout for none), and the body handed to `write` with `target`. Redirects are not
+// followed and HTTP error statuses do not fail a transfer.
+void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeoutSeconds,
+                                 curl_write_callback write, void* target);
+
+}  // namespace zendro

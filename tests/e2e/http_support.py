@@ -1,0 +1,75 @@
+"""Stand-in HTTP peers on 127.0.0.1 (free ports) that answer by path and record every request."""
+
+import threading
+from dataclasses import dataclass, field
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+
+@dataclass
+class Answer:
+    status: int = 200
+    body: bytes = b""
+    headers: list = field(default_factory=list)  # (name, value), sent exactly as written
+
+
+@dataclass
+class Request:
+    method: str
+    path: str
+    headers: dict
+    body: bytes
+
+
+class StandInServer:
+    """Answers each path with its Answer (404 with an empty body for unknown paths)."""
+
+    def __init__(self, answers=None):
+        self.answers = dict(answers or {})
+        self.requests = []
+        outer = self
+
+        class Handler(BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *args):
+                pass
+
+            def handle_any(self):
+                length = int(self.headers.get("Content-Length") or 0)
+                body = self.rfile.read(length) if length else b""
+                outer.requests.append(
+                    Request(self.command, self.path, {k: v for k, v in self.headers.items()}, body))
+                answer = outer.answers.get(self.path, Answer(404))
+                self.send_response(answer.status)
+                for name, value in answer.headers:
+                    self.send_header(name, value)
+                self.send_header("Content-Length", str(len(answer.body)))
+                self.end_headers()
+                self.wfile.write(answer.body)
+
+            do_GET = handle_any
+            do_POST = handle_any
+
+        self.server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.server.daemon_threads = True
+        self.port = self.server.server_address[1]
+        self.url = f"http://127.0.0.1:{self.port}"
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+        self.thread.join(timeout=10)
+
+
+def unused_port() -> int:
+    """A loopback port on which nothing listens (free a moment ago)."""
+    import socket
+
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]

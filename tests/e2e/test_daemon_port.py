@@ -1,0 +1,117 @@
+"""ReadDaemonPort against settings files in the prefix, GetListeningPort against ports held by
+real Linux sockets."""
+
+import errno
+import shutil
+import socket
+import time
+
+import pytest
+
+PORT_RANGE = range(9091, 9102)
+
+
+@pytest.fixture
+def settings_file(wine):
+    """Writes the daemon's exported settings in the prefix; removes what it made afterwards."""
+    home = wine.appdata / "ZendroWebDaemon"
+    existed = home.exists()
+    path = home / "Zendro" / "exported_params.properties"
+
+    def write(contents: bytes):
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(contents)
+        return path
+
+    yield write
+    if existed:
+        path.unlink(missing_ok=True)
+    else:
+        shutil.rmtree(home, ignore_errors=True)
+
+
+def read_daemon_port(wine):
+    run = wine.send('{"text":"ReadDaemonPort"}')
+    assert run.returncode == 0
+    return run.reply
+
+
+@pytest.mark.parametrize(
+    "contents, port",
+    [
+        pytest.param(b"tessui.port=9091\r\n", "9091", id="plain"),
+        pytest.param(b"#exported\r\nname=x\r\ntessui.port=45678\r\nmore=1\r\n", "45678", id="among-others"),
+        pytest.param(b"a=b\ntessui.port=9091\n", "", id="lf-only"),
+        pytest.param(b"a=b\r\ntessui.port=9091", "", id="last-line-without-end"),
+        pytest.param(b"tessui.port=0\r\n", "", id="zero"),
+        pytest.param(b"tessui.port= 8080\r\n", "8080", id="blank-before-value"),
+        pytest.param(b"tessui.port=8080 # comment\r\n", "8080", id="comment-after-value"),
+        pytest.param(b"tessui.port=9091abc\r\n", "9091", id="letters-after-value"),
+        pytest.param(b"tessui.port=-5\r\n", "-5", id="negative"),
+        pytest.param(b"tessui.port=99999999999\r\n", "2147483647", id="clamped"),
+        pytest.param(b"tessui.port=abc\r\n", "", id="not-a-number"),
+        pytest.param(b"tessui.port=1111\r\ntessui.port=2222\r\n", "1111", id="first-wins"),
+        pytest.param(b"old.tessui.port=3333\r\ntessui.port=9091\r\n", "3333", id="tail-of-longer-key"),
+        pytest.param(b"tessui.port =9091\r\n", "", id="blank-before-equals"),
+        pytest.param(b"", "", id="empty-file"),
+        pytest.param(b"\x00\x01tessui.port=9095\r\n", "9095", id="binary-before-key"),
+    ],
+)
+def test_read_daemon_port(wine, settings_file, contents, port):
+    settings_file(contents)
+    assert read_daemon_port(wine) == port
+
+
+def test_read_daemon_port_without_a_settings_file(wine):
+    assert not (wine.appdata / "ZendroWebDaemon" / "Zendro" / "exported_params.properties").exists()
+    assert read_daemon_port(wine) == ""
+
+
+def test_read_daemon_port_exact_reply_bytes(wine, settings_file):
+    settings_file(b"tessui.port=9091\r\n")
+    assert wine.send('{"text":"ReadDaemonPort"}').stdout == b'\x10\x00\x00\x00{"text": "9091"}'
+
+
+def hold_ports(ports, wait_seconds=15):
+    """Listening sockets on 0.0.0.0 for `ports`. Waits a while for a port that another test run on
+    this machine holds for the moment."""
+    held = []
+    deadline = time.monotonic() + wait_seconds
+    try:
+        for port in ports:
+            while True:
+                listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+                listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 0)
+                try:
+                    listener.bind(("0.0.0.0", port))
+                    listener.listen(1)
+                    held.append(listener)
+                    break
+                except OSError as error:
+                    listener.close()
+                    if error.errno != errno.EADDRINUSE or time.monotonic() > deadline:
+                        raise
+                    time.sleep(0.2)
+    except BaseException:
+        for listener in held:
+            listener.close()
+        raise
+    return held
+
+
+@pytest.mark.parametrize(
+    "taken, expected",
+    [
+        pytest.param([9091, 9092], "9093", id="two-taken"),
+        pytest.param(list(PORT_RANGE), "9102", id="all-taken"),
+    ],
+)
+def test_get_listening_port_skips_taken_ports(wine, taken, expected):
+    held = hold_ports(taken)
+    try:
+        run = wine.send('{"text":"GetListeningPort"}')
+    finally:
+        for listener in held:
+            listener.close()
+    assert run.returncode == 0
+    assert run.reply == expected

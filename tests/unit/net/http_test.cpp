@@ -1,0 +1,131 @@
+#include "net/http.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace zendro {
+namespace {
+
+size_t FeedText(const std::string& chunk, std::string& target) {
+    std::string copy = chunk;
+    return AppendToText(copy.data(), 1, copy.size(), &target);
+}
+
+TEST(AppendToText, CapturesTheSessionLineWithoutItsLineEnd) {
+    std::string target = "before:";
+    const std::string line = "X-Transmission-Session-Id: abc123\r\n";
+    EXPECT_EQ(FeedText(line, target), line.size());
+    EXPECT_EQ(SessionHeaderLine(), "X-Transmission-Session-Id: abc123");
+    EXPECT_EQ(target, "before:" + line);
+
+    // A later line replaces it; the value is not parsed.
+    FeedText("X-Transmission-Session-Id:xyz\r\n", target);
+    EXPECT_EQ(SessionHeaderLine(), "X-Transmission-Session-Id:xyz");
+    FeedText("X-Transmission-Session-Idle: 1\r\n", target);
+    EXPECT_EQ(SessionHeaderLine(), "X-Transmission-Session-Idle: 1");
+}
+
+TEST(AppendToText, OnlyTheExactNameAtTheStartOfAChunkIsCaptured) {
+    std::string target;
+    FeedText("X-Transmission-Session-Id: known\r\n", target);
+    for (const char* chunk :
+         {"x-transmission-session-id: lower\r\n", "X-TRANSMISSION-SESSION-ID: upper\r\n",
+          " X-Transmission-Session-Id: indented\r\n", "Other: X-Transmission-Session-Id: x\r\n",
+          "X-Transmission-Session-I", "X-Transmission-Session", "", "\r\n",
+          "HTTP/1.1 409 Conflict\r\n"}) {
+        FeedText(chunk, target);
+        EXPECT_EQ(SessionHeaderLine(), "X-Transmission-Session-Id: known") << chunk;
+    }
+    EXPECT_EQ(target, std::string("X-Transmission-Session-Id: known\r\n") +
+                          "x-transmission-session-id: lower\r\n"
+                          "X-TRANSMISSION-SESSION-ID: upper\r\n"
+                          " X-Transmission-Session-Id: indented\r\n"
+                          "Other: X-Transmission-Session-Id: x\r\n"
+                          "X-Transmission-Session-IX-Transmission-Session\r\n"
+                          "HTTP/1.1 409 Conflict\r\n");
+}
+
+TEST(AppendToText, KeepsTheWholeIdentifierAfterABareLineFeed) {
+    std::string target;
+    FeedText("X-Transmission-Session-Id: lf-only\n", target);
+    EXPECT_EQ(SessionHeaderLine(), "X-Transmission-Session-Id: lf-only");
+    FeedText("X-Transmission-Session-Id", target);  // the bare name, nothing to cut
+    EXPECT_EQ(SessionHeaderLine(), "X-Transmission-Session-Id");
+}
+
+TEST(AppendToText, CountsSizeTimesCount) {
+    std::string target;
+    char data[] = "abcdef";
+    EXPECT_EQ(AppendToText(data, 2, 3, &target), 6u);
+    EXPECT_EQ(target, "abcdef");
+    EXPECT_EQ(AppendToText(data, 1, 0, &target), 0u);
+    EXPECT_EQ(target, "abcdef");
+}
+
+TEST(AppendToBytes, AppendsEveryByteUnchanged) {
+    std::vector<char> bytes;
+    char first[] = {'a', '\0', '\xff'};
+    char second[] = {'\r', '\n'};
+    EXPECT_EQ(AppendToBytes(first, 1, sizeof first, &bytes), 3u);
+    EXPECT_EQ(AppendToBytes(second, 2, 1, &bytes), 2u);
+    EXPECT_EQ(bytes, (std::vector<char>{'a', '\0', '\xff', '\r', '\n'}));
+    EXPECT_EQ(AppendToBytes(first, 1, 0, &bytes), 0u);
+    EXPECT_EQ(bytes.size(), 5u);
+}
+
+TEST(DaemonRootUrl, IsTheLoopbackRootOfThePort) {
+    EXPECT_EQ(DaemonRootUrl("9091"), "http://127.0.0.1:9091");
+}
+
+TEST(IsValidServerBaseUrl, AcceptsSchemeHostAndOptionalPort) {
+    for (const char* url :
+         {"http://download.zendro.com", "http://127.0.0.1", "http://127.0.0.1:8080",
+          "http://localhost:1", "http://my-host.example:65535", "http://HOST"}) {
+        EXPECT_TRUE(IsValidServerBaseUrl(url)) << url;
+    }
+}
+
+TEST(IsValidServerBaseUrl, RefusesAnythingElse) {
+    for (const char* url : {"",
+                            "http://",
+                            "https://download.zendro.com",
+                            "ftp://host",
+                            "HTTP://host",
+                            "download.zendro.com",
+                            "http://host/",
+                            "http://host/files",
+                            "http://host?x=1",
+                            "http://host#x",
+                            "http://user@host",
+                            "http://host:",
+                            "http://host:0",
+                            "http://host:65536",
+                            "http://host:123456",
+                            "http://host:80a",
+                            "http://host: 80",
+                            "http://:80",
+                            "http:// host",
+                            "http://host ",
+                            " http://host",
+                            "http://ho st",
+                            "http://host\r\n",
+                            "http://host:80/",
+                            "http://[::1]:80",
+                            "http://host\\x"}) {
+        EXPECT_FALSE(IsValidServerBaseUrl(url)) << url;
+    }
+}
+
+TEST(DownloadServerBaseUrl, TheVariableOverridesTheBuiltInServerWhenValid) {
+    EXPECT_EQ(ChooseDownloadServerBaseUrl(nullptr), "http://download.zendro.com");
+    EXPECT_EQ(ChooseDownloadServerBaseUrl(""), "http://download.zendro.com");
+    EXPECT_EQ(ChooseDownloadServerBaseUrl("http://127.0.0.1:4321"), "http://127.0.0.1:4321");
+    EXPECT_EQ(ChooseDownloadServerBaseUrl("http://127.0.0.1:4321/"), "http://download.zendro.com");
+    EXPECT_EQ(ChooseDownloadServerBaseUrl("file:///etc"), "http://download.zendro.com");
+}
+
+}  // namespace
+}  // namespace zendro
