@@ -1,6 +1,9 @@
 """The .torrent and magnet association in Wine's real per-user registry, inspected with Wine's
 own `reg` and with a helper that reads and writes value bytes directly."""
 
+import contextlib
+import shutil
+
 import pytest
 
 from conftest import EXE, HELPERS, WinePrefix
@@ -281,3 +284,48 @@ def test_a_path_that_fills_the_loaders_request_is_not_registered(
         # A path cut short would start nothing; the old registration is gone all the same.
         assert registry.keys(*ASSOCIATION_TREES) == {}
         assert command(wine, "checkDefaultApplication", exe=host) == "unset"
+
+
+
+@contextlib.contextmanager
+def machine_wide_copy(wine, tmp_path):
+    """The per-user keys copied to HKLM\\Software\\Classes while the block runs: Wine's shell
+    does not merge the per-user classes into HKEY_CLASSES_ROOT."""
+    machine = [key.replace(CLASSES, "HKLM\\" + CLASSES) for key in ASSOCIATION_TREES]
+    for key in machine:
+        assert wine.wine("reg", "query", key, check=False).returncode != 0, f"{key} exists already"
+    try:
+        for index, key in enumerate(ASSOCIATION_TREES):
+            exported = tmp_path / f"classes{index}.reg"
+            wine.wine("reg", "export", "HKCU\\" + key, wine.to_windows(exported), "/y")
+            text = exported.read_bytes().decode("utf-16")
+            exported.write_bytes(
+                text.replace("[HKEY_CURRENT_USER\\", "[HKEY_LOCAL_MACHINE\\").encode("utf-16")
+            )
+            wine.wine("reg", "import", wine.to_windows(exported))
+        yield
+    finally:
+        for key in machine:
+            wine.wine("reg", "delete", key, "/f", check=False)
+
+
+MAGNET_LINK = "magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567&dn=a%20b&tr=x"
+
+
+def test_wines_shell_starts_the_registered_host_with_the_item(wine, registry, host_copy, tmp_path):
+    host = host_copy(folder=tmp_path / "installed here")
+    assert command(wine, "setDefaultApplication", exe=host) == "success"
+    # A recorder takes the host's place, to show what the shell starts and with which argument.
+    shutil.copyfile(HELPERS / "record_open.exe", host)
+    record = host.with_name(host.name + ".log")
+    torrent = tmp_path / "a file.torrent"
+    torrent.write_bytes(b"d4:infod4:name1:xee")
+
+    with machine_wide_copy(wine, tmp_path):
+        wine.wine("start", "/wait", "/unix", torrent, timeout=60)
+        wine.wine("start", "/wait", MAGNET_LINK, timeout=60)
+
+    assert record.read_text(encoding="utf-8").splitlines() == [
+        wine.to_windows(torrent),
+        MAGNET_LINK,
+    ]
