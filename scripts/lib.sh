@@ -22,7 +22,7 @@ ensure_packages() {
 
 BUILD_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
                 libz-mingw-w64-dev wine64 cmake ninja-build googletest python3)
-TEST_PACKAGES=(python3-pytest clang libclang-rt-14-dev libjsoncpp-dev)
+TEST_PACKAGES=(python3-pytest clang libclang-rt-14-dev libjsoncpp-dev transmission-daemon)
 
 # Cross-builds the dependencies when their cache is missing, then the Windows tree.
 build_windows() {

@@ -4,12 +4,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <cstdio>
-#include <new>
-
 #include "daemon/daemon_layout.h"
 #include "daemon/daemon_port.h"
-#include "win/owners_win.h"
+#include "win/files_win.h"
 #include "win/winsock_owners_win.h"
 
 namespace zendro {
@@ -21,25 +18,6 @@ std::wstring BelowDaemonHome(const wchar_t* tail) {
     std::wstring home = DaemonHome();
     if (home.empty()) return home;
     return home + tail;
-}
-
-// The whole file as bytes; false when it cannot be opened or read, or is empty.
-bool ReadWholeFile(const std::wstring& path, std::string& contents) {
-    UniqueFile file(_wfopen(path.c_str(), L"rb"));
-    if (!file) return false;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
-    const long size = std::ftell(file.get());
-    if (size <= 0) return false;
-    if (std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-    std::string bytes;
-    try {
-        bytes.resize(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
-    contents.swap(bytes);
-    return true;
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ class Request:
 
 
 class StandInServer:
-    """Answers each path with its Answer (404 with an empty body for unknown paths)."""
+    """Answers each path with its Answer, or with what a function of the Request returns (404 with
+    an empty body for unknown paths)."""
 
     def __init__(self, answers=None):
         self.answers = dict(answers or {})
@@ -37,9 +38,11 @@ class StandInServer:
             def handle_any(self):
                 length = int(self.headers.get("Content-Length") or 0)
                 body = self.rfile.read(length) if length else b""
-                outer.requests.append(
-                    Request(self.command, self.path, {k: v for k, v in self.headers.items()}, body))
+                request = Request(self.command, self.path, dict(self.headers.items()), body)
+                outer.requests.append(request)
                 answer = outer.answers.get(self.path, Answer(404))
+                if callable(answer):
+                    answer = answer(request)
                 self.send_response(answer.status)
                 for name, value in answer.headers:
                     self.send_header(name, value)

@@ -2,32 +2,15 @@
 real Linux sockets."""
 
 import errno
-import shutil
+import fcntl
 import socket
 import time
 
 import pytest
 
+from daemon_support import settings_file  # noqa: F401 (fixture)
+
 PORT_RANGE = range(9091, 9102)
-
-
-@pytest.fixture
-def settings_file(wine):
-    """Writes the daemon's exported settings in the prefix; removes what it made afterwards."""
-    home = wine.appdata / "ZendroWebDaemon"
-    existed = home.exists()
-    path = home / "Zendro" / "exported_params.properties"
-
-    def write(contents: bytes):
-        path.parent.mkdir(parents=True, exist_ok=True)
-        path.write_bytes(contents)
-        return path
-
-    yield write
-    if existed:
-        path.unlink(missing_ok=True)
-    else:
-        shutil.rmtree(home, ignore_errors=True)
 
 
 def read_daemon_port(wine):
@@ -107,11 +90,14 @@ def hold_ports(ports, wait_seconds=15):
     ],
 )
 def test_get_listening_port_skips_taken_ports(wine, taken, expected):
-    held = hold_ports(taken)
-    try:
-        run = wine.send('{"text":"GetListeningPort"}')
-    finally:
-        for listener in held:
-            listener.close()
+    # Test runs in other worktrees on this machine probe the same fixed range: take turns.
+    with open("/tmp/zendro-listening-port-tests.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        held = hold_ports(taken)
+        try:
+            run = wine.send('{"text":"GetListeningPort"}')
+        finally:
+            for listener in held:
+                listener.close()
     assert run.returncode == 0
     assert run.reply == expected

@@ -13,7 +13,7 @@ struct Buffer {
     char16_t units[kRegistryTextUnits] = {};
 };
 
-TEST(RegistryText, ReadsTextsThatEndInANul) {
+TEST(RegistryTextFromUnits, ReadsTextsThatEndInANul) {
     const Buffer buffer(std::u16string(u"Zendro Web\0", 11));
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 22), u"Zendro Web");
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 2 * kRegistryTextUnits), u"Zendro Web");
@@ -21,26 +21,26 @@ TEST(RegistryText, ReadsTextsThatEndInANul) {
     EXPECT_EQ(RegistryTextFromUnits(Buffer().units, 2), u"");  // just the NUL
 }
 
-TEST(RegistryText, StopsAtTheFirstNul) {
+TEST(RegistryTextFromUnits, StopsAtTheFirstNul) {
     const Buffer buffer(std::u16string(u"a\0b\0", 4));
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 8), u"a");
 }
 
-TEST(RegistryText, RefusesBytesThatAreNoText) {
+TEST(RegistryTextFromUnits, RefusesBytesThatAreNoText) {
     const Buffer buffer(u"Zendro Web");
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 20), std::nullopt);  // no NUL at the end
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 21), std::nullopt);  // half a unit
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 1), std::nullopt);
 }
 
-TEST(RegistryText, RefusesSizesBeyondTheBuffer) {
+TEST(RegistryTextFromUnits, RefusesSizesBeyondTheBuffer) {
     // Must not look at the unit behind the buffer, which a sanitizer would report.
     const Buffer buffer;
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 2 * kRegistryTextUnits + 2), std::nullopt);
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 1u << 20), std::nullopt);
 }
 
-TEST(RegistryText, AFullBufferWithoutNulIsNoText) {
+TEST(RegistryTextFromUnits, AFullBufferWithoutNulIsNoText) {
     Buffer buffer;
     std::fill(std::begin(buffer.units), std::end(buffer.units), u'x');
     EXPECT_EQ(RegistryTextFromUnits(buffer.units, 2 * kRegistryTextUnits), std::nullopt);

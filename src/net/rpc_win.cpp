@@ -1,0 +1,40 @@
+#include "net/rpc.h"
+
+#include "net/http.h"
+#include "net/http_win.h"
+#include "win/curl_owners_win.h"
+
+namespace zendro {
+
+bool PostRpcRequest(std::string body, std::string port) {
+    std::string reply;
+    UniqueCurl curl(curl_easy_init());
+    // Without a handle the reply stays empty and is judged like an unparseable one.
+    if (curl) {
+        ApplyCommonTransferSettings(curl.get(), RpcEndpoint(port), kTransferTimeoutSeconds,
+                                    AppendToText, &reply);
+        UniqueHeaderList headers;
+        std::string scratchHeaders;
+        if (!SessionHeaderLine().empty()) {
+            headers.reset(curl_slist_append(nullptr, SessionHeaderLine().c_str()));
+            curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
+        } else {
+            // The daemon's refusal brings the session id: capture it from the headers.
+            curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, AppendToText);
+            curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &scratchHeaders);
+            curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
+        }
+        char errorText[CURL_ERROR_SIZE] = {};
+        curl_easy_setopt(curl.get(), CURLOPT_POST, 1L);
+        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, body.c_str());
+        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
+        const CURLcode result = curl_easy_perform(curl.get());
+        curl.reset();  // the handle goes before the error buffer and header list it points at
+        if (result != CURLE_OK) return false;
+    }
+    return JudgeRpcReply(reply, body);
+}
+
+}  // namespace zendro
