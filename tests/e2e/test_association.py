@@ -7,6 +7,8 @@ import shutil
 import pytest
 
 from conftest import EXE, HELPERS, WinePrefix
+from daemon_support import settings_file  # noqa: F401 (fixture)
+from handoff_support import TransmissionDaemon, make_torrent
 
 CLASSES = "Software\\Classes"
 TREES = (".torrent", "Zendro Web", "Magnet")
@@ -329,3 +331,22 @@ def test_wines_shell_starts_the_registered_host_with_the_item(wine, registry, ho
         wine.to_windows(torrent),
         MAGNET_LINK,
     ]
+
+
+def test_files_and_links_the_shell_opens_reach_a_real_daemon(wine, registry, settings_file, tmp_path):
+    daemon = TransmissionDaemon(tmp_path / "transmission")
+    try:
+        settings_file(b"tessui.port=%d\r\n" % daemon.rpc_port)
+        assert command(wine, "setDefaultApplication") == "success"
+        metainfo, file_hash = make_torrent("round-trip.bin", bytes(range(256)) * 100)
+        torrent = tmp_path / "round trip.torrent"
+        torrent.write_bytes(metainfo)
+        link_hash = "fedcba9876543210fedcba9876543210fedcba98"
+
+        with machine_wide_copy(wine, tmp_path):
+            wine.wine("start", "/wait", "/unix", torrent, timeout=90)
+            wine.wine("start", "/wait", f"magnet:?xt=urn:btih:{link_hash}&dn=round+trip", timeout=90)
+
+        assert daemon.info_hashes() == {file_hash, link_hash}
+    finally:
+        daemon.stop()
