@@ -1,6 +1,5 @@
 #pragma once
 
-#include "desktop/association_win.h"
 #include "host/dispatch.h"
 
 namespace zendro {
@@ -10,9 +9,9 @@ class WindowsOperations final : public Operations {
   public:
     std::string ReadDaemonPort() override;
     std::string GetListeningPort() override;
-    bool CheckDefaultApplication() override { return zendro::CheckDefaultApplication(); }
-    bool SetDefaultApplication() override { return zendro::SetDefaultApplication() == 0; }
-    void UnsetDefaultApplication() override { zendro::UnsetDefaultApplication(); }
+    bool CheckDefaultApplication() override;
+    bool SetDefaultApplication() override;
+    void UnsetDefaultApplication() override;
 };
 
 }  // namespace zendro
