@@ -37,6 +37,8 @@ add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version
 target_link_libraries(ZendroWebHost PRIVATE zendro_core)
 target_link_options(ZendroWebHost PRIVATE -municode -s)
 
+include(cmake/installer.cmake)
+
 if(ZENDRO_BUILD_TESTS)
     enable_testing()
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

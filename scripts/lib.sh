@@ -21,8 +21,9 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-                libz-mingw-w64-dev wine64 cmake ninja-build googletest python3)
-TEST_PACKAGES=(python3-pytest clang libclang-rt-14-dev libjsoncpp-dev transmission-daemon)
+                libz-mingw-w64-dev wine64 cmake ninja-build googletest python3 nsis)
+TEST_PACKAGES=(python3-pytest clang libclang-rt-14-dev libjsoncpp-dev xvfb xdotool
+               transmission-daemon)
 
 # Cross-builds the dependencies when their cache is missing, then the Windows tree.
 build_windows() {
@@ -36,6 +37,10 @@ build_windows() {
     cmake --build --preset windows "${targets[@]}"
     mkdir -p "$ZENDRO_ROOT/dist"
     cp "$ZENDRO_ROOT/build/windows/ZendroWebHost.exe" "$ZENDRO_ROOT/dist/ZendroWebHost.exe"
+    # The setup program only when this run built it, so dist/ never holds a stale one.
+    if [ $# -eq 0 ] || [[ " $* " == *" ZendroWebHostSetup "* ]]; then
+        cp "$ZENDRO_ROOT/build/windows/ZendroWebHostSetup.exe" "$ZENDRO_ROOT/dist/ZendroWebHostSetup.exe"
+    fi
 }
 
 # Makes a Wine prefix (once) whose home folder lies inside it, so nothing reaches the real home.

@@ -1,6 +1,7 @@
 #include "host/dispatch.h"
 
 #include "win/json.h"
+#include "win/text.h"
 
 namespace zendro {
 namespace {
@@ -20,8 +21,24 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
     if (*command == "CheckNativeMessagingHost") return "1";
     if (*command == "ReadDaemonPort") return operations.ReadDaemonPort();
     if (*command == "GetListeningPort") return operations.GetListeningPort();
+    if (*command == "StartDaemon") {
+        const std::optional<std::string> port = ReadTextMember(message, "port");
+        if (!port) return kParseFailedReply;
+        return operations.StartDaemon(*port);
+    }
+    if (*command == "getDefaultDownloadsDirectory") {
+        return DoubleBackslashes(operations.DefaultDownloadFolder());
+    }
     if (*command == "checkDefaultApplication") {
         return operations.CheckDefaultApplication() ? kSetReply : kUnsetReply;
+    }
+    if (*command == "openContainingFolder") {
+        const std::optional<std::string> directory = ReadTextMember(message, "directory");
+        if (!directory) return kParseFailedReply;
+        return operations.OpenContainingFolder(*directory) ? kSuccessReply : kFailedReply;
+    }
+    if (*command == "setDownloadFolder") {
+        return DoubleBackslashes(operations.SelectDownloadFolder());
     }
     if (*command == "setDefaultApplication") {
         return operations.SetDefaultApplication() ? kSuccessReply : kFailedReply;

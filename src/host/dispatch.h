@@ -17,6 +17,14 @@ class Operations {
 
     virtual std::string ReadDaemonPort() = 0;
     virtual std::string GetListeningPort() = 0;
+    // "started" or "failed".
+    virtual std::string StartDaemon(const std::string& port) = 0;
+    // The Downloads folder + "\Zendro Downloads".
+    virtual std::string DefaultDownloadFolder() = 0;
+    // The chosen folder, or the word the folder dialog answers with when there is none.
+    virtual std::string SelectDownloadFolder() = 0;
+    // True when the folder (or the folder holding the file) was shown.
+    virtual bool OpenContainingFolder(const std::string& utf8Path) = 0;
 
     // The .torrent and magnet association of the current user.
     virtual bool CheckDefaultApplication() = 0;  // true when it points at this executable

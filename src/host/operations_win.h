@@ -9,6 +9,10 @@ class WindowsOperations final : public Operations {
   public:
     std::string ReadDaemonPort() override;
     std::string GetListeningPort() override;
+    std::string StartDaemon(const std::string& port) override;
+    std::string DefaultDownloadFolder() override;
+    std::string SelectDownloadFolder() override;
+    bool OpenContainingFolder(const std::string& utf8Path) override;
     bool CheckDefaultApplication() override;
     bool SetDefaultApplication() override;
     void UnsetDefaultApplication() override;

@@ -13,6 +13,11 @@ inline constexpr char kUserAgent[] = "Zendro core";
 inline constexpr long kConnectTimeoutSeconds = 10;
 inline constexpr long kTransferTimeoutSeconds = 20;
 inline constexpr long kNoTransferTimeout = 0;  // libcurl's "no overall limit"
+// A download has no overall limit, but one that moves slower than this for that long has stalled
+// (a server that accepts and then says nothing, or drips): it is abandoned rather than blocking
+// the host for ever.
+inline constexpr long kStalledBytesPerSecond = 1024;
+inline constexpr long kStalledSeconds = 30;
 
 inline constexpr char kSessionHeaderName[] = "X-Transmission-Session-Id";
 inline constexpr char kDefaultDownloadServer[] = "http://download.zendro.com";

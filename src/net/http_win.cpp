@@ -36,6 +36,8 @@ bool HttpDownloadToFile(const std::string& url, const std::wstring& path) {
         UniqueCurl curl(curl_easy_init());
         if (!curl) return false;
         ApplyCommonTransferSettings(curl.get(), url, kNoTransferTimeout, AppendToBytes, &bytes);
+        curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, kStalledBytesPerSecond);
+        curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
         if (curl_easy_perform(curl.get()) != CURLE_OK) return false;
     }
     // One WriteFile call carries the whole body, so it must fit in a DWORD count.

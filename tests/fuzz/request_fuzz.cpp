@@ -12,9 +12,13 @@
 namespace {
 
 class AnsweringOperations final : public zendro::Operations {
-public:
+  public:
     std::string ReadDaemonPort() override { return "9091"; }
     std::string GetListeningPort() override { return "9092"; }
+    std::string StartDaemon(const std::string&) override { return "started"; }
+    std::string DefaultDownloadFolder() override { return "C:\\Users\\u\\Downloads"; }
+    std::string SelectDownloadFolder() override { return "Cancel"; }
+    bool OpenContainingFolder(const std::string& path) override { return !path.empty(); }
     bool CheckDefaultApplication() override { return true; }
     bool SetDefaultApplication() override { return false; }
     void UnsetDefaultApplication() override {}

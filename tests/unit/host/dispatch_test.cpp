@@ -17,6 +17,10 @@ class FakeOperations : public Operations {
   public:
     MOCK_METHOD(std::string, ReadDaemonPort, (), (override));
     MOCK_METHOD(std::string, GetListeningPort, (), (override));
+    MOCK_METHOD(std::string, StartDaemon, (const std::string&), (override));
+    MOCK_METHOD(std::string, DefaultDownloadFolder, (), (override));
+    MOCK_METHOD(std::string, SelectDownloadFolder, (), (override));
+    MOCK_METHOD(bool, OpenContainingFolder, (const std::string&), (override));
     MOCK_METHOD(bool, CheckDefaultApplication, (), (override));
     MOCK_METHOD(bool, SetDefaultApplication, (), (override));
     MOCK_METHOD(void, UnsetDefaultApplication, (), (override));
@@ -69,6 +73,66 @@ TEST(Dispatch, PortCommandsReplyWithTheOperationsResultUnchanged) {
 TEST(Dispatch, PortCommandNamesAreMatchedExactly) {
     for (const char* json : {R"({"text":"readDaemonPort"})", R"({"text":"ReadDaemonPort "})",
                              R"({"text":"getListeningPort"})", R"({"text":"GETLISTENINGPORT"})"}) {
+        EXPECT_EQ(DispatchText(json), std::nullopt) << json;
+    }
+}
+
+TEST(Dispatch, StartDaemonPassesThePortAndRepliesWithTheOutcome) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, StartDaemon("9093")).WillOnce(Return("started"));
+    EXPECT_CALL(operations, StartDaemon("9091 -Dx=y")).WillOnce(Return("failed"));
+    EXPECT_CALL(operations, StartDaemon("true")).WillOnce(Return("failed"));
+    EXPECT_EQ(DispatchText(R"({"text":"StartDaemon","port":"9093"})", operations), "started");
+    EXPECT_EQ(DispatchText(R"({"text":"StartDaemon","port":"9091 -Dx=y"})", operations), "failed");
+    EXPECT_EQ(DispatchText(R"({"text":"StartDaemon","port":true})", operations), "failed");
+}
+
+TEST(Dispatch, ArgumentsThatCannotBeReadAreParseFailures) {
+    // The strict fake fails the test if anything is started or opened.
+    for (const char* json :
+         {R"({"text":"StartDaemon"})", R"({"text":"StartDaemon","port":null})",
+          R"({"text":"StartDaemon","port":9091})", R"({"text":"StartDaemon","Port":"9091"})",
+          R"({"text":"openContainingFolder"})",
+          R"({"text":"openContainingFolder","directory":null})",
+          R"({"text":"openContainingFolder","directory":5})",
+          R"({"text":"openContainingFolder","directory":["C:\\"]})",
+          R"({"text":"openContainingFolder","Directory":"C:\\"})"}) {
+        EXPECT_EQ(DispatchText(json), kParseFailedReply) << json;
+    }
+}
+
+TEST(Dispatch, PathRepliesHaveEveryBackslashDoubled) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, DefaultDownloadFolder())
+        .WillOnce(Return("C:\\Users\\u\\Downloads\\Zendro Downloads"));
+    EXPECT_EQ(DispatchText(R"({"text":"getDefaultDownloadsDirectory"})", operations),
+              "C:\\\\Users\\\\u\\\\Downloads\\\\Zendro Downloads");
+
+    EXPECT_CALL(operations, SelectDownloadFolder())
+        .WillOnce(Return("D:\\x"))
+        .WillOnce(Return("Cancel"))
+        .WillOnce(Return("invalidE:\\y"));
+    EXPECT_EQ(DispatchText(R"({"text":"setDownloadFolder"})", operations), "D:\\\\x");
+    EXPECT_EQ(DispatchText(R"({"text":"setDownloadFolder"})", operations), "Cancel");
+    EXPECT_EQ(DispatchText(R"({"text":"setDownloadFolder"})", operations), "invalidE:\\\\y");
+}
+
+TEST(Dispatch, OpenContainingFolderPassesTheDirectoryAndMapsTheOutcome) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, OpenContainingFolder("C:\\d\\f.txt")).WillOnce(Return(true));
+    EXPECT_CALL(operations, OpenContainingFolder("true")).WillOnce(Return(false));
+    EXPECT_EQ(
+        DispatchText(R"({"text":"openContainingFolder","directory":"C:\\d\\f.txt"})", operations),
+        "success");
+    EXPECT_EQ(DispatchText(R"({"text":"openContainingFolder","directory":true})", operations),
+              "failed");
+}
+
+TEST(Dispatch, FolderCommandNamesAreMatchedExactly) {
+    for (const char* json :
+         {R"({"text":"startDaemon","port":"1"})", R"({"text":"GetDefaultDownloadsDirectory"})",
+          R"({"text":"OpenContainingFolder","directory":"C:\\"})",
+          R"({"text":"SetDownloadFolder"})"}) {
         EXPECT_EQ(DispatchText(json), std::nullopt) << json;
     }
 }

@@ -1,0 +1,264 @@
+"""StartDaemon end to end: installing the daemon from a stand-in download server, starting a fake
+Java runtime hidden and outside the browser's job, and waiting for a stand-in daemon."""
+
+import json
+import shutil
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from pathlib import Path
+
+import pytest
+
+from conftest import EXE, HELPERS
+from http_support import Answer, StandInServer, unused_port
+
+INSTALLER_PATH = "/files/ferl/ZendroWebDaemonSetup.exe"
+SESSION_HEADER = "X-Transmission-Session-Id"
+
+
+class DaemonStandIn(StandInServer):
+    """Answers probes like the daemon's web plug-in. `mode`: "header" sends the session header,
+    "no-header" leaves it out, "lowercase" writes its name in lower case; before the probe
+    numbered `answer_from` the header is left out. `probes` holds the probes' arrival times."""
+
+    def __init__(self, mode="header", answer_from=1):
+        super().__init__()
+        self.probes = []
+        outer = self
+
+        class ProbeAnswers:
+            @staticmethod
+            def get(path, default):
+                outer.probes.append(time.monotonic())
+                name = {"header": SESSION_HEADER, "lowercase": SESSION_HEADER.lower()}.get(mode)
+                if name and len(outer.probes) >= answer_from:
+                    return Answer(409, b"", [(name, "abc123")])
+                return Answer(409)
+
+        self.answers = ProbeAnswers()
+        self.port = str(self.port)
+
+
+class Launch:
+    """The daemon's home and the temporary folder of the shared prefix, emptied of everything
+    these tests make before and after each test."""
+
+    def __init__(self, wine, tmp_path, download_server):
+        self.wine = wine
+        self.home = wine.appdata / "ZendroWebDaemon"
+        self.java = self.home / "Java" / "bin" / "java.exe"
+        self.installer = wine.temp / "ZendroWebDaemonSetup.exe"
+        self.installer_log = tmp_path / "installer.log"
+        self.server = download_server
+        self.env = {
+            "ZENDRO_DOWNLOAD_SERVER": download_server.url,
+            "ZENDRO_FAKE_JAVA": wine.windows_path(HELPERS / "fake_java.exe"),
+            "ZENDRO_FAKE_INSTALLER_LOG": wine.windows_path(self.installer_log),
+        }
+
+    def clean(self):
+        stop = Path(str(self.java) + ".stop")
+        if Path(str(self.java) + ".stay").exists():
+            stop.touch()
+            self.wait_until_stopped()
+        shutil.rmtree(self.home, ignore_errors=True)
+        self.installer.unlink(missing_ok=True)
+
+    def install_fake_java(self, stay=False):
+        self.java.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(HELPERS / "fake_java.exe", self.java)
+        (self.home / "Zendro").mkdir(exist_ok=True)
+        (self.home / "Zendro" / "zendrolite.jar").write_bytes(b"")
+        if stay:
+            Path(str(self.java) + ".stay").touch()
+
+    def start(self, port, exit_code=0, timeout=90):
+        env = {**self.env, "ZENDRO_FAKE_INSTALLER_EXIT": str(exit_code)}
+        message = json.dumps({"text": "StartDaemon", "port": port})
+        return self.wine.send(message, env=env, timeout=timeout)
+
+    def java_command_lines(self):
+        recorded = Path(str(self.java) + ".cmdline")
+        return recorded.read_text(encoding="utf-8").splitlines() if recorded.exists() else []
+
+    def installer_runs(self):
+        return self.installer_log.read_text(encoding="utf-8").splitlines() if self.installer_log.exists() else []
+
+    def downloads(self):
+        return [r.path for r in self.server.requests]
+
+    def heartbeat(self):
+        try:
+            return int(Path(str(self.java) + ".heartbeat").read_text() or 0)
+        except (FileNotFoundError, ValueError):
+            return 0
+
+    def is_beating(self, seconds=1.0):
+        before = self.heartbeat()
+        time.sleep(seconds)
+        return self.heartbeat() > before
+
+    def wait_until_stopped(self, limit=20):
+        deadline = time.monotonic() + limit
+        while time.monotonic() < deadline and self.is_beating(0.5):
+            pass
+
+    def expected_command_line(self, port):
+        windows = self.wine.to_windows
+        program = windows(self.home / "Zendro")
+        downloads = windows(self.wine.profile) + "\\Downloads\\Zendro Downloads"
+        return (
+            f'"{windows(self.java)}" -Xmx128m -Djava.library.path="{program}" -Duser.dir="{program}"'
+            f' -Dorlath.config.path="{program}" -Dorlath.low.resource.mode=true'
+            " -Dorlath.pairing.enable.default=false -Dorlath.portable.enable=true"
+            f' -Dorlath.folder.download="{downloads}" -Dorlath.tessui.port={port}'
+            f' -Dorlath.folder.torrent="{windows(self.home / "Torrents")}"'
+            f' -classpath "{windows(self.home / "Zendro" / "zendrolite.jar")}"'
+            " com.zendro.lite.ZendroLite"
+        )
+
+
+INSTALLER_ANSWERS = {
+    "ok": None,  # the fake installer's bytes
+    "not-found": Answer(404, b"<html>no such file</html>"),
+    "empty": Answer(200, b""),
+    "redirect": Answer(302, b"", [("Location", "/elsewhere")]),
+}
+
+
+@pytest.fixture
+def launch(wine, tmp_path, request):
+    answer = INSTALLER_ANSWERS[getattr(request, "param", "ok")]
+    answer = answer or Answer(200, (HELPERS / "fake_installer.exe").read_bytes())
+    with StandInServer({INSTALLER_PATH: answer}) as server:
+        launch = Launch(wine, tmp_path, server)
+        launch.clean()
+        yield launch
+        launch.clean()
+
+
+def test_java_gets_exactly_the_daemons_parameters(launch):
+    launch.install_fake_java()
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port)
+    assert run.reply == "started"
+    assert launch.java_command_lines() == [launch.expected_command_line(daemon.port)]
+    assert launch.downloads() == [] and launch.installer_runs() == []
+
+
+def test_missing_runtime_is_installed_from_the_download_server(launch):
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port)
+    assert run.reply == "started"
+    assert launch.downloads() == [INSTALLER_PATH]
+    assert launch.installer_runs() == [launch.wine.to_windows(launch.installer)]
+    assert not launch.installer.exists()  # deleted after the run
+    assert launch.java_command_lines() == [launch.expected_command_line(daemon.port)]
+
+
+def test_installer_already_in_temp_is_run_without_a_download(launch):
+    launch.installer.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copy2(HELPERS / "fake_installer.exe", launch.installer)
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port)
+    assert run.reply == "started"
+    assert launch.downloads() == []
+    assert len(launch.installer_runs()) == 1
+    assert not launch.installer.exists()
+
+
+def test_failed_installer_is_deleted_and_no_java_starts(launch):
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port, exit_code=1)
+    assert run.reply == "failed"
+    assert len(launch.installer_runs()) == 1
+    assert not launch.installer.exists()
+    assert launch.java_command_lines() == [] and daemon.probes == []
+
+
+def test_installer_that_installs_nothing_fails_at_the_java_start(launch):
+    launch.env.pop("ZENDRO_FAKE_JAVA")  # exits 0 without laying out the daemon
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port)
+    assert run.reply == "failed"
+    assert len(launch.installer_runs()) == 1 and not launch.installer.exists()
+    assert daemon.probes == []
+
+
+@pytest.mark.parametrize("launch", ["not-found", "empty", "redirect"], indirect=True)
+def test_installer_downloads_that_give_no_installer_fail(launch):
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port, timeout=60)
+    assert run.reply == "failed"
+    assert launch.downloads() == [INSTALLER_PATH]  # the redirect is not followed
+    assert launch.installer_runs() == []
+    assert not launch.installer.exists()
+    assert launch.java_command_lines() == [] and daemon.probes == []
+
+
+@pytest.mark.parametrize("port", ["9091 -Dx=y", "0", "65536", "", "abc", " 9091", "-1", "1e3"])
+def test_bad_ports_start_and_install_nothing(launch, port):
+    run = launch.start(port)
+    assert run.reply == "failed"
+    assert run.seconds < 5
+    assert launch.downloads() == [] and launch.installer_runs() == []
+    assert launch.java_command_lines() == []
+
+
+def test_started_when_the_daemon_answers_on_the_third_probe(launch):
+    launch.install_fake_java()
+    with DaemonStandIn(answer_from=3) as daemon:
+        run = launch.start(daemon.port)
+    assert run.reply == "started"
+    assert len(daemon.probes) == 3
+    gaps = [b - a for a, b in zip(daemon.probes, daemon.probes[1:])]
+    assert all(0.45 <= gap < 1.5 for gap in gaps), gaps
+    assert 0.9 <= run.seconds < 4, run.seconds
+
+
+def test_failed_after_twenty_probes_when_nothing_listens(launch):
+    launch.install_fake_java()
+    run = launch.start(str(unused_port()))
+    assert run.reply == "failed"
+    assert 9.9 <= run.seconds < 16, run.seconds
+    assert len(launch.java_command_lines()) == 1
+
+
+@pytest.mark.parametrize("mode", ["no-header", "lowercase"])
+def test_an_answer_without_the_session_header_is_not_the_daemon(launch, mode):
+    launch.install_fake_java()
+    with DaemonStandIn(mode) as daemon:
+        run = launch.start(daemon.port)
+    assert run.reply == "failed"
+    assert len(daemon.probes) == 20
+    assert 9.9 <= run.seconds < 16, run.seconds
+
+
+def browser_job(launch, port, *flags):
+    run = launch.wine.run(
+        [launch.wine.windows_path(EXE), port, *flags], exe=HELPERS / "fake_browser_job.exe",
+        env=launch.env, timeout=90,
+    )
+    assert run.returncode == 0, run.stdout
+    return run.stdout.decode("utf-8").strip()
+
+
+def test_daemon_outlives_the_browsers_job(launch):
+    launch.install_fake_java(stay=True)
+    with DaemonStandIn(answer_from=3) as daemon:
+        reply = browser_job(launch, daemon.port)
+    assert json.loads(reply) == {"text": "started"}
+    # The job is closed and every process in it killed; the daemon broke away and lives on.
+    assert len(launch.java_command_lines()) == 1
+    assert launch.is_beating()
+
+
+def test_daemon_starts_inside_a_job_that_forbids_breaking_away(launch):
+    launch.install_fake_java(stay=True)
+    with DaemonStandIn(answer_from=3) as daemon:  # a second for the runtime to get going
+        reply = browser_job(launch, daemon.port, "--no-breakaway")
+    assert json.loads(reply) == {"text": "started"}
+    assert len(launch.java_command_lines()) == 1
+    # It was started in the job, so closing the job took it along.
+    assert not launch.is_beating()
