@@ -18,6 +18,10 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
     if (!command) return kParseFailedReply;
 
     // Names are matched exactly, in this order.
+    if (*command == "UpdateNativeHost") {
+        operations.RunSelfUpdate();
+        return "";  // the extension learns nothing of the outcome
+    }
     if (*command == "CheckNativeMessagingHost") return "1";
     if (*command == "ReadDaemonPort") return operations.ReadDaemonPort();
     if (*command == "GetListeningPort") return operations.GetListeningPort();

@@ -30,6 +30,8 @@ class Operations {
     virtual bool CheckDefaultApplication() = 0;  // true when it points at this executable
     virtual bool SetDefaultApplication() = 0;    // true = written
     virtual void UnsetDefaultApplication() = 0;
+
+    virtual void RunSelfUpdate() = 0;
 };
 
 // Carries out the one command of a run and returns its reply text, or nothing when the command

@@ -5,6 +5,7 @@
 #include "desktop/association_win.h"
 #include "desktop/folders.h"
 #include "desktop/folders_win.h"
+#include "update/self_update_win.h"
 #include "win/text_win.h"
 
 namespace zendro {
@@ -35,5 +36,7 @@ bool WindowsOperations::CheckDefaultApplication() { return ::zendro::CheckDefaul
 bool WindowsOperations::SetDefaultApplication() { return ::zendro::SetDefaultApplication() == 0; }
 
 void WindowsOperations::UnsetDefaultApplication() { ::zendro::UnsetDefaultApplication(); }
+
+void WindowsOperations::RunSelfUpdate() { ::zendro::RunSelfUpdate(); }
 
 }  // namespace zendro

@@ -16,6 +16,7 @@ class WindowsOperations final : public Operations {
     bool CheckDefaultApplication() override;
     bool SetDefaultApplication() override;
     void UnsetDefaultApplication() override;
+    void RunSelfUpdate() override;
 };
 
 }  // namespace zendro

@@ -4,6 +4,7 @@
 // return can leak it.
 
 #include <windows.h>
+#include <oleauto.h>
 #include <cstdio>
 
 #include "win/unique_resource.h"
@@ -52,5 +53,22 @@ struct ComTraits {
 };
 template <typename Interface>
 using ComPtr = UniqueResource<ComTraits<Interface>>;
+
+// A BSTR from SysAllocString or handed out by a COM call.
+struct BstrTraits {
+    using Value = BSTR;
+    static Value Invalid() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v) { ::SysFreeString(v); }
+};
+using UniqueBstr = UniqueResource<BstrTraits>;
+
+struct FindHandleTraits {  // FindFirstFileW
+    using Value = HANDLE;
+    static Value Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Value v) { return v != INVALID_HANDLE_VALUE && v != nullptr; }
+    static void Close(Value v) { ::FindClose(v); }
+};
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 
 }  // namespace zendro

@@ -27,7 +27,7 @@ class VirtualDisplay:
         return subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": self.name},
                               capture_output=True, text=True, timeout=30)
 
-    def find_window(self, caption, limit=30):
+    def find_window(self, caption, limit=90):
         deadline = time.monotonic() + limit
         while time.monotonic() < deadline:
             found = self.xdotool("search", "--name", caption).stdout.split()

@@ -22,6 +22,7 @@ class AnsweringOperations final : public zendro::Operations {
     bool CheckDefaultApplication() override { return true; }
     bool SetDefaultApplication() override { return false; }
     void UnsetDefaultApplication() override {}
+    void RunSelfUpdate() override {}
 };
 
 }  // namespace

@@ -24,6 +24,7 @@ class FakeOperations : public Operations {
     MOCK_METHOD(bool, CheckDefaultApplication, (), (override));
     MOCK_METHOD(bool, SetDefaultApplication, (), (override));
     MOCK_METHOD(void, UnsetDefaultApplication, (), (override));
+    MOCK_METHOD(void, RunSelfUpdate, (), (override));
 };
 
 std::optional<std::string> DispatchText(const std::string& json) {
@@ -73,6 +74,16 @@ TEST(Dispatch, PortCommandsReplyWithTheOperationsResultUnchanged) {
 TEST(Dispatch, PortCommandNamesAreMatchedExactly) {
     for (const char* json : {R"({"text":"readDaemonPort"})", R"({"text":"ReadDaemonPort "})",
                              R"({"text":"getListeningPort"})", R"({"text":"GETLISTENINGPORT"})"}) {
+        EXPECT_EQ(DispatchText(json), std::nullopt) << json;
+    }
+}
+
+TEST(Dispatch, UpdateRunsTheSelfUpdateAndRepliesWithTheEmptyText) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, RunSelfUpdate()).Times(2);
+    EXPECT_EQ(DispatchText(R"({"text":"UpdateNativeHost"})", operations), "");
+    EXPECT_EQ(DispatchText(R"({"text":"UpdateNativeHost","directory":"C:\\"})", operations), "");
+    for (const char* json : {R"({"text":"updateNativeHost"})", R"({"text":"UpdateNativeHost "})"}) {
         EXPECT_EQ(DispatchText(json), std::nullopt) << json;
     }
 }

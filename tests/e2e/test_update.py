@@ -1,0 +1,292 @@
+"""Self-update: the package extraction (through a helper that runs the host's own extraction
+code) and the whole "UpdateNativeHost" command against a stand-in download server."""
+
+import os
+import re
+import shutil
+import uuid
+import zipfile
+
+import pytest
+
+from conftest import EXE, HELPERS
+from update_support import (PACKAGE_PATH, MANIFEST_PATH, UpdateServer, corrupt_entry,
+                            find_named, info_zip, make_zip, manifest, tree_snapshot)
+
+UNZIP = HELPERS / "unzip_to_folder.exe"
+UPDATE = '{"text":"UpdateNativeHost"}'
+NEW_EXE = EXE.read_bytes() + b"\0packaged-host-marker" if EXE.exists() else b""
+
+
+@pytest.fixture
+def temp_guard(wine):
+    """Asserts nothing of ours stays in the prefix's temp folder, and removes it if it did."""
+    before = tree_snapshot(wine.temp)
+
+    def strays():
+        return sorted(str(p) for p in tree_snapshot(wine.temp) - before)
+
+    yield strays
+    for relative in sorted(tree_snapshot(wine.temp) - before, key=lambda p: len(p.parts)):
+        path = wine.temp / relative
+        if path.is_dir() and not path.is_symlink():
+            shutil.rmtree(path, ignore_errors=True)
+        elif path.exists() or path.is_symlink():
+            path.unlink()
+
+
+@pytest.fixture
+def server():
+    update_server = UpdateServer()
+    yield update_server
+    update_server.close()
+
+
+def unpack(wine, package: bytes, tmp_path, folder):
+    archive = tmp_path / "package.zip"
+    archive.write_bytes(package)
+    folder.mkdir(parents=True, exist_ok=True)
+    run = wine.run([wine.to_windows(archive), wine.to_windows(folder)], exe=UNZIP, timeout=60)
+    match = re.fullmatch(rb"opened=(\d) result=(-?\d+)\s*", run.stdout)
+    assert match, run.stdout
+    return int(match[1]), int(match[2])
+
+
+def files_below(folder):
+    return {str(p.relative_to(folder)).replace("\\", "/"): p.read_bytes() if p.is_file() else None
+            for p in folder.rglob("*")}
+
+
+# --- extraction -------------------------------------------------------------------------------
+
+def test_unpacks_info_zip_archives_with_folders_and_deflated_entries(wine, tmp_path, temp_guard):
+    tree = {"ZendroWebHost.exe": NEW_EXE, "bin": None, "bin/tool.dll": b"\x00\x01" * 5000,
+            "docs/readme.txt": b"read me\n" * 200, "empty": None}
+    package = info_zip(tree, tmp_path)
+    with zipfile.ZipFile(tmp_path / "info-zip.zip") as archive:
+        methods = {i.filename: i.compress_type for i in archive.infolist()}
+    assert methods["bin/"] == zipfile.ZIP_STORED and methods["bin/tool.dll"] == zipfile.ZIP_DEFLATED
+
+    folder = wine.temp / "unpack"
+    assert unpack(wine, package, tmp_path, folder) == (1, 0)
+    assert files_below(folder) == {"ZendroWebHost.exe": NEW_EXE, "bin": None,
+                                   "bin/tool.dll": tree["bin/tool.dll"], "docs": None,
+                                   "docs/readme.txt": tree["docs/readme.txt"], "empty": None}
+
+
+@pytest.mark.parametrize("compression", [zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED])
+def test_unpacks_utf8_names_and_skips_files_under_unlisted_folders(wine, tmp_path, temp_guard,
+                                                                    compression):
+    package = make_zip([("d\u00e9j\u00e0/", None), ("d\u00e9j\u00e0/\u4e2d\u6587.txt", b"utf-8"),
+                        ("unlisted/file.txt", b"nowhere to go"),
+                        ("ZendroWebHost.exe", NEW_EXE), ("a/", None), ("a/b/", None),
+                        ("a/b/c.bin", bytes(range(256)) * 64)], compression)
+    folder = wine.temp / "unpack"
+    assert unpack(wine, package, tmp_path, folder) == (1, 0)
+    assert files_below(folder) == {"d\u00e9j\u00e0": None, "d\u00e9j\u00e0/\u4e2d\u6587.txt": b"utf-8",
+                                   "ZendroWebHost.exe": NEW_EXE, "a": None, "a/b": None,
+                                   "a/b/c.bin": bytes(range(256)) * 64}
+
+
+def test_hostile_names_are_skipped_and_write_nothing_anywhere(wine, tmp_path, temp_guard):
+    marker = "stray" + uuid.uuid4().hex[:12]
+    hostile = [f"../{marker}1", f"..\\{marker}2", f"/{marker}3", f"\\{marker}4", f"C:{marker}5",
+               f"a/../../{marker}6", f"a\\..\\..\\{marker}7", f"C:\\{marker}8", f".../{marker}9",
+               f"../{marker}10/", f"a/../../{marker}11/", f"{marker}12" + "x" * 260,
+               f"{marker}13/" + "y" * 300 + "/", f"nul/{marker}14", f"a/{marker}15:stream"]
+    entries = [("a/", None)]
+    for name in hostile:
+        entries += [(name, None if name.endswith("/") else b"hostile " + name.encode()),
+                    (f"kept{len(entries)}.txt", b"after a hostile entry")]
+    entries.append(("ZendroWebHost.exe", NEW_EXE))
+    assert any(len(name.encode()) >= 256 for name, _ in entries)
+
+    outside = tmp_path / "outside"
+    folder = outside / "deeper" / "unpack"
+    assert unpack(wine, make_zip(entries), tmp_path, folder) == (1, 0)
+
+    kept = {name for name, _ in entries if name.startswith("kept")}
+    assert set(files_below(folder)) == kept | {"a", "ZendroWebHost.exe"}
+    assert find_named([wine.path, tmp_path], marker) == []
+    assert [p for p in (tmp_path.parent, outside, folder.parent) for q in p.iterdir()
+            if marker in q.name] == []
+
+
+def test_a_checksum_mismatch_removes_the_entry_and_ends_the_extraction(wine, tmp_path,
+                                                                       temp_guard):
+    package = make_zip([("first.txt", b"intact"), ("ZendroWebHost.exe", NEW_EXE),
+                        ("after.txt", b"never reached")], zipfile.ZIP_STORED)
+    folder = wine.temp / "unpack"
+    assert unpack(wine, corrupt_entry(package, "ZendroWebHost.exe"), tmp_path, folder) == (1, -105)
+    assert files_below(folder) == {"first.txt": b"intact"}
+
+
+@pytest.mark.parametrize("package", [
+    make_zip([("ZendroWebHost.exe", os.urandom(100000))])[:60000],  # cut short
+    b"<html><body>Not Found</body></html>",
+    b"",
+], ids=["truncated", "not-an-archive", "empty"])
+def test_what_is_no_archive_unpacks_nothing(wine, tmp_path, temp_guard, package):
+    folder = wine.temp / "unpack"
+    assert unpack(wine, package, tmp_path, folder) == (0, -102)
+    assert files_below(folder) == {}
+
+
+# --- the update command -----------------------------------------------------------------------
+
+@pytest.fixture
+def host(host_copy, tmp_path):
+    """The host that updates itself: a copy in a folder of its own."""
+    path = host_copy("ZendroWebHost.exe", tmp_path / "host")
+    return path
+
+
+def update(wine, host, server):
+    run = wine.send(UPDATE, exe=host, env={"ZENDRO_DOWNLOAD_SERVER": server.url}, timeout=120)
+    assert run.returncode == 0
+    assert run.reply == ""
+    return run
+
+
+def old_of(host):
+    return host.with_name(host.name + ".old")
+
+
+def test_a_newer_version_replaces_the_executable(wine, host, server, temp_guard):
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", make_zip([("docs/", None), ("docs/notes.txt", b"notes"),
+                                             ("ZendroWebHost.exe", NEW_EXE)]))
+    update(wine, host, server)
+    assert server.requests == [MANIFEST_PATH, PACKAGE_PATH]
+    assert host.read_bytes() == NEW_EXE
+    assert old_of(host).read_bytes() == previous
+    assert sorted(p.name for p in host.parent.iterdir()) == ["ZendroWebHost.exe",
+                                                             "ZendroWebHost.exe.old"]
+    assert temp_guard() == []
+
+
+def test_the_package_url_is_taken_as_the_manifest_gives_it(wine, host, server, temp_guard):
+    server.serve_update("2", url=server.url + "/elsewhere/p.zip?x=1")
+    server.bodies["/elsewhere/p.zip?x=1"] = info_zip({"ZendroWebHost.exe": NEW_EXE,
+                                                      "d\u00e9j\u00e0/r.txt": b"r"}, host.parent.parent)
+    update(wine, host, server)
+    assert server.requests == [MANIFEST_PATH, "/elsewhere/p.zip?x=1"]
+    assert host.read_bytes() == NEW_EXE
+    assert temp_guard() == []
+
+
+def test_a_second_update_replaces_the_previous_old_file(wine, host, server, temp_guard):
+    previous = host.read_bytes()
+    old_of(host).write_bytes(b"left from an earlier update")
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    update(wine, host, server)
+    assert host.read_bytes() == NEW_EXE
+    assert old_of(host).read_bytes() == previous
+    assert temp_guard() == []
+
+
+@pytest.mark.parametrize("body", [
+    manifest("<hosturl>URL</hosturl><hostver>1.0.0.1</hostver>"),
+    manifest("<hosturl>URL</hosturl><hostver>1.0.0.0</hostver>"),
+    manifest("<hosturl>URL</hosturl><hostver>1.0.0.1.9</hostver>"),
+    manifest("<hosturl>URL</hosturl><hostver>1, 0, 0, 2</hostver>"),
+    manifest("<hosturl>URL</hosturl><hostver>2.0</hostver>", root="update"),
+    manifest("<hosturl></hosturl><hostver>2.0</hostver>"),
+    manifest("<hosturl>URL</hosturl>"),
+    manifest("<hostver>2.0</hostver>"),
+    b"<cpupdate><hosturl>URL</hosturl><hostver>2.0</hostver>",
+], ids=["equal", "older", "fifth-field", "commas", "other-root", "empty-url", "no-version",
+        "no-url", "not-well-formed"])
+def test_no_newer_version_means_no_package_request(wine, host, server, temp_guard, body):
+    previous = host.read_bytes()
+    server.bodies[MANIFEST_PATH] = body.replace(b"URL", (server.url + PACKAGE_PATH).encode())
+    server.bodies[PACKAGE_PATH] = make_zip([("ZendroWebHost.exe", NEW_EXE)])
+    update(wine, host, server)
+    assert server.requests == [MANIFEST_PATH]
+    assert host.read_bytes() == previous and not old_of(host).exists()
+    assert temp_guard() == []
+
+
+def test_without_a_server_the_update_does_nothing(wine, host, server, temp_guard):
+    previous = host.read_bytes()
+    url = server.url
+    server.close()
+    run = wine.send(UPDATE, exe=host, env={"ZENDRO_DOWNLOAD_SERVER": url}, timeout=120)
+    assert run.reply == ""
+    assert host.read_bytes() == previous and not old_of(host).exists()
+    assert temp_guard() == []
+    server.close = lambda: None
+
+
+def test_a_read_only_executable_is_replaced(wine, host, server, temp_guard):
+    previous = host.read_bytes()
+    host.chmod(0o555)
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    update(wine, host, server)
+    assert host.read_bytes() == NEW_EXE
+    assert old_of(host).read_bytes() == previous
+    assert old_of(host).stat().st_mode & 0o200  # its read-only attribute was cleared first
+    assert temp_guard() == []
+
+
+def test_an_old_file_that_cannot_be_deleted_stops_before_anything_moves(wine, host, server,
+                                                                        temp_guard):
+    previous = host.read_bytes()
+    old_of(host).mkdir()
+    (old_of(host) / "inside").write_bytes(b"keeps the folder from going")
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    update(wine, host, server)
+    assert server.requests == [MANIFEST_PATH, PACKAGE_PATH]
+    assert host.read_bytes() == previous
+    assert (old_of(host) / "inside").exists()
+    assert temp_guard() == []
+
+
+def test_a_failing_copy_puts_the_previous_executable_back(wine, host, server, temp_guard):
+    previous = host.read_bytes()
+    # A folder where the new executable should be: it "exists", but cannot be copied.
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe/", None),
+                                             ("ZendroWebHost.exe/inner.txt", b"x")]))
+    update(wine, host, server)
+    assert server.requests == [MANIFEST_PATH, PACKAGE_PATH]
+    assert host.read_bytes() == previous
+    assert not old_of(host).exists()
+    assert temp_guard() == []
+
+
+def damaged(package_entries, name):
+    return corrupt_entry(make_zip(package_entries, zipfile.ZIP_STORED), name)
+
+
+@pytest.mark.parametrize("package", [
+    damaged([("ZendroWebHost.exe", NEW_EXE), ("other.txt", b"other entry")], "other.txt"),
+    damaged([("ZendroWebHost.exe", NEW_EXE)], "ZendroWebHost.exe"),
+    make_zip([("ZendroWebHost.exe", NEW_EXE)], zipfile.ZIP_STORED)[: len(NEW_EXE) // 2],
+    b"<html>Not Found</html>",
+    make_zip([("bin/", None), ("bin/ZendroWebHost.exe", NEW_EXE)]),
+    make_zip([("readme.txt", b"no executable")]),
+], ids=["bad-checksum-other-entry", "bad-checksum-executable", "truncated", "not-an-archive",
+        "executable-in-subfolder", "no-executable"])
+def test_a_damaged_or_unfit_package_leaves_the_executable_untouched(wine, host, server,
+                                                                    temp_guard, package):
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", package)
+    update(wine, host, server)
+    assert server.requests == [MANIFEST_PATH, PACKAGE_PATH]
+    assert host.read_bytes() == previous and not old_of(host).exists()
+    assert temp_guard() == []
+
+
+def test_hostile_entries_in_a_package_write_nothing_outside(wine, host, server, temp_guard,
+                                                            tmp_path):
+    marker = "stray" + uuid.uuid4().hex[:12]
+    names = [f"../{marker}1", f"..\\{marker}2", f"/{marker}3", f"C:{marker}4",
+             f"a/../../{marker}5", f"a/../../../{marker}6", f"{marker}7" + "z" * 300]
+    entries = [("a/", None)] + [(n, b"hostile") for n in names] + [("ZendroWebHost.exe", NEW_EXE)]
+    server.serve_update("1.0.0.2", make_zip(entries))
+    update(wine, host, server)
+    assert host.read_bytes() == NEW_EXE  # the hostile entries were passed over, the rest used
+    assert find_named([wine.path, tmp_path], marker) == []
+    assert sorted(p.name for p in host.parent.iterdir()) == ["ZendroWebHost.exe",
+                                                             "ZendroWebHost.exe.old"]
+    assert temp_guard() == []
