@@ -4,10 +4,13 @@
 #include "win/text.h"
 
 namespace zendro {
-
 namespace {
+
 constexpr char kSuccessReply[] = "success";
 constexpr char kFailedReply[] = "failed";
+constexpr char kSetReply[] = "set";
+constexpr char kUnsetReply[] = "unset";
+
 }  // namespace
 
 std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations) {
@@ -30,6 +33,9 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
     if (*command == "getDefaultDownloadsDirectory") {
         return DoubleBackslashes(operations.DefaultDownloadFolder());
     }
+    if (*command == "checkDefaultApplication") {
+        return operations.CheckDefaultApplication() ? kSetReply : kUnsetReply;
+    }
     if (*command == "openContainingFolder") {
         const std::optional<std::string> directory = ReadTextMember(message, "directory");
         if (!directory) return kParseFailedReply;
@@ -37,6 +43,13 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
     }
     if (*command == "setDownloadFolder") {
         return DoubleBackslashes(operations.SelectDownloadFolder());
+    }
+    if (*command == "setDefaultApplication") {
+        return operations.SetDefaultApplication() ? kSuccessReply : kFailedReply;
+    }
+    if (*command == "unsetDefaultApplication") {
+        operations.UnsetDefaultApplication();
+        return kSuccessReply;
     }
     return std::nullopt;
 }

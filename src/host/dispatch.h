@@ -25,6 +25,12 @@ class Operations {
     virtual std::string SelectDownloadFolder() = 0;
     // True when the folder (or the folder holding the file) was shown.
     virtual bool OpenContainingFolder(const std::string& utf8Path) = 0;
+
+    // The .torrent and magnet association of the current user.
+    virtual bool CheckDefaultApplication() = 0;  // true when it points at this executable
+    virtual bool SetDefaultApplication() = 0;    // true = written
+    virtual void UnsetDefaultApplication() = 0;
+
     virtual void RunSelfUpdate() = 0;
 };
 

@@ -13,6 +13,9 @@ class WindowsOperations final : public Operations {
     std::string DefaultDownloadFolder() override;
     std::string SelectDownloadFolder() override;
     bool OpenContainingFolder(const std::string& utf8Path) override;
+    bool CheckDefaultApplication() override;
+    bool SetDefaultApplication() override;
+    void UnsetDefaultApplication() override;
     void RunSelfUpdate() override;
 };
 

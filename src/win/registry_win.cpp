@@ -1,25 +1,32 @@
 #include "win/registry_win.h"
 
+#include "win/registry_text.h"
+
 namespace zendro {
+namespace {
+
+bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+}  // namespace
 
 bool ReadRegistryText(HKEY key, const wchar_t* valueName, std::wstring& text) {
-    DWORD type = 0;
+    DWORD type = REG_NONE;
     DWORD byteSize = 0;
-    if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &byteSize) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &byteSize) != ERROR_SUCCESS ||
+        !IsTextType(type)) {
         return false;
     }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    // A value larger than the buffer is refused rather than read past its end.
-    wchar_t buffer[kRegistryTextUnits] = {};
-    if (byteSize > sizeof buffer || byteSize % sizeof(wchar_t) != 0) return false;
-    if (RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                         &byteSize) != ERROR_SUCCESS) {
+    // Asking for more than the buffer holds would let the registry write past it.
+    char16_t units[kRegistryTextUnits] = {};
+    if (byteSize > sizeof units) return false;
+    if (RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(units),
+                         &byteSize) != ERROR_SUCCESS ||
+        !IsTextType(type)) {
         return false;
     }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    if (byteSize > sizeof buffer || byteSize % sizeof(wchar_t) != 0) return false;
-    if (byteSize != 0 && buffer[byteSize / sizeof(wchar_t) - 1] != L'\0') return false;
-    text.assign(buffer);
+    const std::optional<std::u16string> read = RegistryTextFromUnits(units, byteSize);
+    if (!read) return false;
+    text.assign(read->begin(), read->end());
     return true;
 }
 

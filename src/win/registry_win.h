@@ -4,14 +4,15 @@
 
 #include <string>
 
+#include "win/registry_text.h"
+
 namespace zendro {
 
-inline constexpr DWORD kRegistryTextUnits = 1024;
-
 // Reads a REG_SZ or REG_EXPAND_SZ value (not expanded) of an open key; `valueName` nullptr or ""
-// reads the default value. It counts as read only when its byte size is 0 or an even count that
-// fits in 1,024 UTF-16 units and ends with a NUL unit; `text` is then the text up to the first
-// NUL. Otherwise false, and `text` is left alone.
+// reads the default value. The type and size are asked first, then the value is read into a
+// zeroed buffer of kRegistryTextUnits units. It counts as read only when its byte size is 0 or an
+// even count that fits the buffer and ends with a NUL unit; `text` is then the text up to the
+// first NUL. Otherwise false, and `text` is left alone.
 bool ReadRegistryText(HKEY key, const wchar_t* valueName, std::wstring& text);
 
 }  // namespace zendro

@@ -19,6 +19,9 @@ class AnsweringOperations final : public zendro::Operations {
     std::string DefaultDownloadFolder() override { return "C:\\Users\\u\\Downloads"; }
     std::string SelectDownloadFolder() override { return "Cancel"; }
     bool OpenContainingFolder(const std::string& path) override { return !path.empty(); }
+    bool CheckDefaultApplication() override { return true; }
+    bool SetDefaultApplication() override { return false; }
+    void UnsetDefaultApplication() override {}
     void RunSelfUpdate() override {}
 };
 

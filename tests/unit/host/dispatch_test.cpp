@@ -21,6 +21,9 @@ class FakeOperations : public Operations {
     MOCK_METHOD(std::string, DefaultDownloadFolder, (), (override));
     MOCK_METHOD(std::string, SelectDownloadFolder, (), (override));
     MOCK_METHOD(bool, OpenContainingFolder, (const std::string&), (override));
+    MOCK_METHOD(bool, CheckDefaultApplication, (), (override));
+    MOCK_METHOD(bool, SetDefaultApplication, (), (override));
+    MOCK_METHOD(void, UnsetDefaultApplication, (), (override));
     MOCK_METHOD(void, RunSelfUpdate, (), (override));
 };
 
@@ -141,6 +144,36 @@ TEST(Dispatch, FolderCommandNamesAreMatchedExactly) {
          {R"({"text":"startDaemon","port":"1"})", R"({"text":"GetDefaultDownloadsDirectory"})",
           R"({"text":"OpenContainingFolder","directory":"C:\\"})",
           R"({"text":"SetDownloadFolder"})"}) {
+        EXPECT_EQ(DispatchText(json), std::nullopt) << json;
+    }
+}
+
+TEST(Dispatch, AnswersTheAssociationCheck) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, CheckDefaultApplication())
+        .WillOnce(Return(true))
+        .WillOnce(Return(false));
+    EXPECT_EQ(DispatchText(R"({"text":"checkDefaultApplication"})", operations), "set");
+    EXPECT_EQ(DispatchText(R"({"text":"checkDefaultApplication"})", operations), "unset");
+}
+
+TEST(Dispatch, ReportsWhetherTheAssociationWasWritten) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, SetDefaultApplication()).WillOnce(Return(true)).WillOnce(Return(false));
+    EXPECT_EQ(DispatchText(R"({"text":"setDefaultApplication"})", operations), "success");
+    EXPECT_EQ(DispatchText(R"({"text":"setDefaultApplication"})", operations), "failed");
+}
+
+TEST(Dispatch, RemovingTheAssociationAlwaysSucceeds) {
+    StrictMock<FakeOperations> operations;
+    EXPECT_CALL(operations, UnsetDefaultApplication()).Times(1);
+    EXPECT_EQ(DispatchText(R"({"text":"unsetDefaultApplication","x":1})", operations), "success");
+}
+
+TEST(Dispatch, AssociationNamesAreMatchedExactly) {
+    for (const char* json :
+         {R"({"text":"CheckDefaultApplication"})", R"({"text":"SetDefaultApplication"})",
+          R"({"text":"unsetdefaultapplication"})", R"({"text":"setDefaultApplication "})"}) {
         EXPECT_EQ(DispatchText(json), std::nullopt) << json;
     }
 }

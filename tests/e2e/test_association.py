@@ -1,0 +1,352 @@
+"""The .torrent and magnet association in Wine's real per-user registry, inspected with Wine's
+own `reg` and with a helper that reads and writes value bytes directly."""
+
+import contextlib
+import shutil
+
+import pytest
+
+from conftest import EXE, HELPERS, WinePrefix
+from daemon_support import settings_file  # noqa: F401 (fixture)
+from handoff_support import TransmissionDaemon, make_torrent
+
+CLASSES = "Software\\Classes"
+TREES = (".torrent", "Zendro Web", "Magnet")
+REG_SZ, REG_EXPAND_SZ, REG_DWORD = 1, 2, 4
+BUFFER_UNITS = 1024
+
+TORRENT = CLASSES + "\\.torrent"
+CLASS_COMMAND = CLASSES + "\\Zendro Web\\shell\\open\\command"
+MAGNET = CLASSES + "\\Magnet"
+MAGNET_COMMAND = MAGNET + "\\shell\\open\\command"
+
+
+def sz(text: str) -> bytes:
+    """REG_SZ data as stored with its terminating NUL."""
+    return (text + "\0").encode("utf-16-le")
+
+
+def expected_keys(path: str) -> dict:
+    """Every key below HKCU a registration for `path` leaves, with its values' exact bytes."""
+    icon = sz(f'"{path}",0')
+    command = sz(f'"{path}" "%1"')
+    return {
+        TORRENT: {"": (REG_SZ, sz("Zendro Web")), "Content Type": (REG_SZ, sz("application/x-bittorrent"))},
+        CLASSES + "\\Zendro Web": {},
+        CLASSES + "\\Zendro Web\\Content Type": {"": (REG_SZ, sz("application/x-bittorrent"))},
+        CLASSES + "\\Zendro Web\\DefaultIcon": {"": (REG_SZ, icon)},
+        CLASSES + "\\Zendro Web\\shell": {},
+        CLASSES + "\\Zendro Web\\shell\\open": {},
+        CLASS_COMMAND: {"": (REG_SZ, command)},
+        MAGNET: {
+            "": (REG_SZ, sz("Magnet URI")),
+            "Content Type": (REG_SZ, sz("application/x-magnet")),
+            "URL Protocol": (REG_SZ, b"\0\0"),
+        },
+        MAGNET + "\\DefaultIcon": {"": (REG_SZ, icon)},
+        MAGNET + "\\shell": {},
+        MAGNET + "\\shell\\open": {},
+        MAGNET_COMMAND: {"": (REG_SZ, command)},
+    }
+
+
+class Registry:
+    """HKEY_CURRENT_USER of the session prefix, through the reg_bytes helper."""
+
+    def __init__(self, wine):
+        self.wine = wine
+
+    def _helper(self, *args):
+        run = self.wine.run(args, exe=HELPERS / "reg_bytes.exe", timeout=60)
+        return run.returncode, run.stdout.decode("utf-8")
+
+    def keys(self, *roots: str) -> dict:
+        """Every key from the roots down: {path: {value name: (type, bytes)}}."""
+        code, out = self._helper("dump", *roots)
+        assert code == 0, out
+        keys = {}
+        for line in out.splitlines():
+            kind, rest = line.split("\t", 1)
+            if kind == "key":
+                values = keys[rest] = {}
+            else:
+                name, kind_number, data = rest.split("\t")
+                values[name] = (int(kind_number), bytes.fromhex(data))
+        return keys
+
+    def delete_keys(self, *keys: str):
+        code, _ = self._helper("delete", *keys)
+        assert code == 0, keys
+
+    def set(self, key: str, name: str, kind: int, data: bytes):
+        code, _ = self._helper("set", key, name, str(kind), data.hex())
+        assert code == 0, (key, name)
+
+    def set_text(self, key: str, name: str, text: str, kind: int = REG_SZ):
+        self.set(key, name, kind, sz(text))
+
+    def delete_value(self, key: str, name: str):
+        self.wine.wine("reg", "delete", "HKCU\\" + key, "/v", name, "/f")
+
+    def exists(self, key: str) -> bool:
+        """Asked of Wine's own reg tool."""
+        return self.wine.wine("reg", "query", "HKCU\\" + key, check=False).returncode == 0
+
+
+ASSOCIATION_TREES = [f"{CLASSES}\\{tree}" for tree in TREES]
+
+
+@pytest.fixture
+def registry(wine):
+    registry = Registry(wine)
+    registry.delete_keys(*ASSOCIATION_TREES)
+    yield registry
+    registry.delete_keys(*ASSOCIATION_TREES)
+
+
+def command(wine, text, exe=EXE):
+    run = wine.send('{"text":"%s"}' % text, exe=exe)
+    assert run.returncode == 0
+    return run.reply
+
+
+def test_set_writes_exactly_the_seven_keys_and_unset_removes_them(wine, registry):
+    assert command(wine, "setDefaultApplication") == "success"
+    assert registry.keys(*ASSOCIATION_TREES) == expected_keys(wine.to_windows(EXE))
+    assert command(wine, "checkDefaultApplication") == "set"
+
+    assert command(wine, "unsetDefaultApplication") == "success"
+    for tree in TREES:
+        assert not registry.exists(f"{CLASSES}\\{tree}")
+    assert registry.exists(CLASSES), "only the host's own trees go"
+    assert command(wine, "checkDefaultApplication") == "unset"
+    assert command(wine, "unsetDefaultApplication") == "success", "nothing there is no failure"
+
+
+def test_set_replaces_whatever_an_earlier_registration_left(wine, registry):
+    registry.set_text(TORRENT, "", "OtherApp.torrent")
+    registry.set_text(TORRENT, "PerceivedType", "document")
+    registry.set_text(TORRENT + "\\OpenWithProgids", "OtherApp.torrent", "")
+    registry.set_text(TORRENT + "\\ShellEx\\{deep}\\deeper", "", "x")
+    registry.set_text(MAGNET + "\\shell\\play\\command", "", "player.exe %1")
+    name_of_255 = "n" * 255
+    registry.set_text(MAGNET + "\\" + name_of_255, "", "longest key name")
+
+    assert command(wine, "setDefaultApplication") == "success"
+    assert registry.keys(*ASSOCIATION_TREES) == expected_keys(wine.to_windows(EXE))
+    assert command(wine, "checkDefaultApplication") == "set"
+
+
+# Each case changes one thing of a fresh registration made by dist/ZendroWebHost.exe.
+def upper_case_default(registry, path):
+    registry.set_text(TORRENT, "", "ZENDRO WEB")
+
+
+def path_in_other_case(registry, path):
+    registry.set_text(MAGNET_COMMAND, "", f'"{path.upper()}" "%1"')
+
+
+def missing_content_type(registry, path):
+    registry.delete_value(TORRENT, "Content Type")
+
+
+def number_instead_of_text(registry, path):
+    registry.set(TORRENT, "", REG_DWORD, (7).to_bytes(4, "little"))
+
+
+def expandable_text(registry, path):
+    registry.set_text(CLASS_COMMAND, "", f'"{path}" "%1"', kind=REG_EXPAND_SZ)
+
+
+def any_text_as_url_protocol(registry, path):
+    registry.set_text(MAGNET, "URL Protocol", "yes")
+
+
+def text_too_long_for_the_buffer(registry, path):
+    # Not read, so skipped, and never written past the buffer.
+    registry.set_text(TORRENT, "", "x" * BUFFER_UNITS)
+    registry.set_text(MAGNET_COMMAND, "", "y" * 5000)  # as much as a command line carries
+
+
+def text_missing_its_nul(registry, path):
+    registry.set(TORRENT, "", REG_SZ, "Other".encode("utf-16-le"))
+
+
+def other_mime_type(registry, path):
+    registry.set_text(TORRENT, "Content Type", "application/octet-stream")
+
+
+def longest_readable_text_that_differs(registry, path):
+    registry.set_text(TORRENT, "", "x" * (BUFFER_UNITS - 1))
+
+
+def missing_url_protocol(registry, path):
+    registry.delete_value(MAGNET, "URL Protocol")
+
+
+def number_as_url_protocol(registry, path):
+    registry.set(MAGNET, "URL Protocol", REG_DWORD, (1).to_bytes(4, "little"))
+
+
+def command_without_quotes(registry, path):
+    registry.set_text(CLASS_COMMAND, "", f"{path} %1")
+
+
+def command_without_item(registry, path):
+    registry.set_text(MAGNET_COMMAND, "", f'"{path}"')
+
+
+def missing_icon_key(registry, path):
+    registry.delete_keys(MAGNET + "\\DefaultIcon")
+
+
+def other_class(registry, path):
+    registry.set_text(TORRENT, "", "Zendro Web2")
+
+
+@pytest.mark.parametrize(
+    "change, reply",
+    [
+        (upper_case_default, "set"),
+        (path_in_other_case, "set"),
+        (missing_content_type, "set"),
+        (number_instead_of_text, "set"),
+        (expandable_text, "set"),
+        (any_text_as_url_protocol, "set"),
+        (text_too_long_for_the_buffer, "set"),
+        (text_missing_its_nul, "set"),
+        (other_mime_type, "unset"),
+        (longest_readable_text_that_differs, "unset"),
+        (missing_url_protocol, "unset"),
+        (number_as_url_protocol, "unset"),
+        (command_without_quotes, "unset"),
+        (command_without_item, "unset"),
+        (missing_icon_key, "unset"),
+        (other_class, "unset"),
+    ],
+    ids=lambda value: value.__name__ if callable(value) else value,
+)
+def test_check_rules(wine, registry, change, reply):
+    assert command(wine, "setDefaultApplication") == "success"
+    change(registry, wine.to_windows(EXE))
+    assert command(wine, "checkDefaultApplication") == reply
+
+
+def test_a_moved_executable_is_no_longer_the_handler(wine, registry, host_copy, tmp_path):
+    first = host_copy(folder=tmp_path / "first")
+    assert command(wine, "setDefaultApplication", exe=first) == "success"
+    assert command(wine, "checkDefaultApplication", exe=first) == "set"
+
+    moved = host_copy(folder=tmp_path / "moved")
+    first.unlink()
+    assert command(wine, "checkDefaultApplication", exe=moved) == "unset"
+    assert command(wine, "checkDefaultApplication") == "unset"
+
+    assert command(wine, "setDefaultApplication", exe=moved) == "success"
+    assert command(wine, "checkDefaultApplication", exe=moved) == "set"
+    assert registry.keys(*ASSOCIATION_TREES) == expected_keys(wine.to_windows(moved))
+
+
+def test_letter_case_folds_beyond_ascii(wine, registry, host_copy, tmp_path):
+    host = host_copy(folder=tmp_path / "J\u00fcrgen \u0416")
+    assert command(wine, "setDefaultApplication", exe=host) == "success"
+    path = wine.to_windows(host)
+    assert registry.keys(*ASSOCIATION_TREES) == expected_keys(path)
+    registry.set_text(CLASS_COMMAND, "", f'"{path.upper()}" "%1"')
+    assert "\u00dc" in path.upper() and "\u0416" in path.upper()
+    assert command(wine, "checkDefaultApplication", exe=host) == "set"
+
+
+def folder_for_path_length(root, units: int, name: str):
+    """A folder below `root` in which `name` has a Windows path of exactly `units` units."""
+    extra = units - len(WinePrefix.windows_path(root / name))
+    assert extra >= 0 and extra != 1, "a component takes at least two units with its backslash"
+    parts = []
+    while extra > 0:
+        size = min(200, extra - 1)
+        if extra - (size + 1) == 1:
+            size -= 1  # leave room for one more component instead of a single unit
+        parts.append("p" * size)
+        extra -= size + 1
+    return root.joinpath(*parts)
+
+
+@pytest.mark.parametrize("units, reply", [(1022, "success"), (1023, "failed"), (1100, "failed")])
+def test_a_path_that_fills_the_loaders_request_is_not_registered(
+    wine, registry, host_copy, tmp_path, units, reply
+):
+    name = "ZendroWebHost.exe"
+    host = host_copy(name, folder_for_path_length(tmp_path, units, name))
+    assert len(wine.to_windows(host)) == units
+    assert command(wine, "setDefaultApplication", exe=host) == reply
+    if reply == "success":
+        assert registry.keys(*ASSOCIATION_TREES) == expected_keys(wine.to_windows(host))
+        assert command(wine, "checkDefaultApplication", exe=host) == "set"
+    else:
+        # A path cut short would start nothing; the old registration is gone all the same.
+        assert registry.keys(*ASSOCIATION_TREES) == {}
+        assert command(wine, "checkDefaultApplication", exe=host) == "unset"
+
+
+
+@contextlib.contextmanager
+def machine_wide_copy(wine, tmp_path):
+    """The per-user keys copied to HKLM\\Software\\Classes while the block runs: Wine's shell
+    does not merge the per-user classes into HKEY_CLASSES_ROOT."""
+    machine = [key.replace(CLASSES, "HKLM\\" + CLASSES) for key in ASSOCIATION_TREES]
+    for key in machine:
+        assert wine.wine("reg", "query", key, check=False).returncode != 0, f"{key} exists already"
+    try:
+        for index, key in enumerate(ASSOCIATION_TREES):
+            exported = tmp_path / f"classes{index}.reg"
+            wine.wine("reg", "export", "HKCU\\" + key, wine.to_windows(exported), "/y")
+            text = exported.read_bytes().decode("utf-16")
+            exported.write_bytes(
+                text.replace("[HKEY_CURRENT_USER\\", "[HKEY_LOCAL_MACHINE\\").encode("utf-16")
+            )
+            wine.wine("reg", "import", wine.to_windows(exported))
+        yield
+    finally:
+        for key in machine:
+            wine.wine("reg", "delete", key, "/f", check=False)
+
+
+MAGNET_LINK = "magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567&dn=a%20b&tr=x"
+
+
+def test_wines_shell_starts_the_registered_host_with_the_item(wine, registry, host_copy, tmp_path):
+    host = host_copy(folder=tmp_path / "installed here")
+    assert command(wine, "setDefaultApplication", exe=host) == "success"
+    # A recorder takes the host's place, to show what the shell starts and with which argument.
+    shutil.copyfile(HELPERS / "record_open.exe", host)
+    record = host.with_name(host.name + ".log")
+    torrent = tmp_path / "a file.torrent"
+    torrent.write_bytes(b"d4:infod4:name1:xee")
+
+    with machine_wide_copy(wine, tmp_path):
+        wine.wine("start", "/wait", "/unix", torrent, timeout=60)
+        wine.wine("start", "/wait", MAGNET_LINK, timeout=60)
+
+    assert record.read_text(encoding="utf-8").splitlines() == [
+        wine.to_windows(torrent),
+        MAGNET_LINK,
+    ]
+
+
+def test_files_and_links_the_shell_opens_reach_a_real_daemon(wine, registry, settings_file, tmp_path):
+    daemon = TransmissionDaemon(tmp_path / "transmission")
+    try:
+        settings_file(b"tessui.port=%d\r\n" % daemon.rpc_port)
+        assert command(wine, "setDefaultApplication") == "success"
+        metainfo, file_hash = make_torrent("round-trip.bin", bytes(range(256)) * 100)
+        torrent = tmp_path / "round trip.torrent"
+        torrent.write_bytes(metainfo)
+        link_hash = "fedcba9876543210fedcba9876543210fedcba98"
+
+        with machine_wide_copy(wine, tmp_path):
+            wine.wine("start", "/wait", "/unix", torrent, timeout=90)
+            wine.wine("start", "/wait", f"magnet:?xt=urn:btih:{link_hash}&dn=round+trip", timeout=90)
+
+        assert daemon.info_hashes() == {file_hash, link_hash}
+    finally:
+        daemon.stop()
