@@ -66,3 +66,64 @@ def test_a_daemon_that_refuses_forever_still_counts_as_answering(wine):
     with HostilePeer(refuses_with_409) as peer:
         lines, _ = probe(wine, "probe", str(peer.port), "session")
     assert lines == ["true", "X-Transmission-Session-Id: forever"]
+
+
+# --- the host itself against hostile peers: one run, exit 0, at most one frame, the executable
+# whole --------------------------------------------------------------------------------------
+
+from daemon_support import settings_file  # noqa: E402,F401 (fixture)
+from update_support import MANIFEST_PATH, UpdateServer  # noqa: E402
+
+UPDATE = '{"text":"UpdateNativeHost"}'
+MAGNET = "magnet:?xt=urn:btih:c12fe1c06bba254a9dc9f519b335aa7c1367a88a"
+
+
+@pytest.fixture
+def host(host_copy, tmp_path):
+    return host_copy("ZendroWebHost.exe", tmp_path / "host")
+
+
+def assert_untouched(host, original: bytes):
+    assert host.read_bytes() == original
+    assert sorted(p.name for p in host.parent.iterdir()) == ["ZendroWebHost.exe"]
+
+
+@pytest.mark.parametrize("behaviour", [never_answers, drips_headers, refuses_with_409],
+                         ids=["silent", "drip", "409"])
+def test_an_update_from_a_hostile_server_ends_and_changes_nothing(wine, host, behaviour):
+    original = host.read_bytes()
+    with HostilePeer(behaviour) as peer:
+        run = wine.send(UPDATE, exe=host, env={"ZENDRO_DOWNLOAD_SERVER": peer.url}, timeout=120)
+    assert (run.returncode, run.reply, len(run.frames)) == (0, "", 1)
+    assert run.seconds <= REQUEST_LIMIT + 15
+    assert_untouched(host, original)
+
+
+@pytest.mark.parametrize("behaviour", [closes_mid_body, drips_headers, redirects_to_itself],
+                         ids=["broken-off", "stalled", "redirect"])
+def test_a_package_that_never_arrives_whole_changes_nothing(wine, host, behaviour):
+    original = host.read_bytes()
+    server = UpdateServer()
+    try:
+        with HostilePeer(behaviour) as peer:
+            server.serve_update("9.9.9.9", url=peer.url + "/package.zip")
+            run = wine.send(UPDATE, exe=host, env={"ZENDRO_DOWNLOAD_SERVER": server.url},
+                            timeout=150)
+    finally:
+        server.close()
+    assert server.requests == [MANIFEST_PATH]
+    assert (run.returncode, run.reply, len(run.frames)) == (0, "", 1)
+    assert_untouched(host, original)
+
+
+@pytest.mark.parametrize("behaviour", [never_answers, drips_headers, refuses_with_409],
+                         ids=["silent", "drip", "409"])
+def test_a_hand_off_to_a_hostile_daemon_ends_quietly(wine, settings_file, behaviour):
+    with HostilePeer(behaviour) as peer:
+        settings_file(b"tessui.port=%d\r\n" % peer.port)
+        run = wine.run([MAGNET], timeout=120)
+        connections = peer.connections
+    assert (run.returncode, run.stdout) == (0, b"")
+    # session-get, then (only when it passed) one torrent-add: no retries.
+    assert connections <= 2
+    assert run.seconds <= 2 * REQUEST_LIMIT + 15
