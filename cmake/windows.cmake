@@ -33,8 +33,28 @@ set(ZENDRO_VERSION_TEXT
     "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${PROJECT_VERSION_TWEAK}")
 configure_file(resources/version.rc.in ${PROJECT_BINARY_DIR}/version.rc @ONLY)
 
+# Loading user32, shell32 and COM at start-up costs more than most commands take (under Wine,
+# user32 alone brings the window station with it), and most commands need none of them: the
+# product binds them at their first call instead.
+set(ZENDRO_DELAY_IMPORT_LIBS)
+foreach(dll user32 shell32 ole32 oleaut32 shlwapi version)
+    set(library ${PROJECT_BINARY_DIR}/delayload/libdelay_${dll}.a)
+    add_custom_command(
+        OUTPUT ${library}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/delayload
+        COMMAND ${PROJECT_SOURCE_DIR}/cmake/make-delay-import-lib.sh
+                ${CMAKE_FIND_ROOT_PATH}/lib/lib${dll}.a ${dll}.dll ${library}
+        DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make-delay-import-lib.sh
+        VERBATIM)
+    list(APPEND ZENDRO_DELAY_IMPORT_LIBS ${library})
+endforeach()
+add_custom_target(zendro_delay_import_libs DEPENDS ${ZENDRO_DELAY_IMPORT_LIBS})
+
 add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc)
-target_link_libraries(ZendroWebHost PRIVATE zendro_core)
+add_dependencies(ZendroWebHost zendro_delay_import_libs)
+# The delay-load libraries stand right behind the code that calls those DLLs, so the linker
+# takes those functions from them before it reaches the ordinary import libraries.
+target_link_libraries(ZendroWebHost PRIVATE zendro_core ${ZENDRO_DELAY_IMPORT_LIBS} delayimp)
 target_link_options(ZendroWebHost PRIVATE -municode -s)
 
 include(cmake/installer.cmake)
