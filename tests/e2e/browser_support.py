@@ -17,7 +17,7 @@ import zipfile
 from dataclasses import dataclass, field
 from pathlib import Path
 
-from conftest import EXE, WINE64, WINESERVER
+from conftest import EXE, WINE64
 
 EXTENSION = Path(__file__).resolve().parent / "extension"
 CHROMIUM = "/usr/bin/chromium"
@@ -283,21 +283,4 @@ def run_firefox(hosts: dict, commands: list, folder: Path) -> BrowserRun:
                 xpi.write(path, path.name)
         command = [FIREFOX, "--headless", "--no-remote", "--profile", str(profile)]
         return run_browser("firefox", command, browser_env(home), listener, folder / "browser.log")
-
-
-def make_prefix(prefix, user: str):
-    """Boots a Wine prefix whose user profile is named after `user` (Wine takes the name from
-    USER when it makes the prefix), with a persistent wineserver as the session fixture has."""
-    prefix.home.mkdir(parents=True)
-    prefix.env.update(USER=user, LOGNAME=user, LC_ALL="C.UTF-8")
-    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run([WINE64, "wineboot", "-i"], env=prefix.env, timeout=300, check=True, **quiet)
-    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=300, check=True)
-    subprocess.run([WINESERVER, "-p"], env=prefix.env, timeout=60, check=True)
-    subprocess.run([WINE64, "cmd", "/c", "exit"], env=prefix.env, timeout=120, **quiet)
-
-
-def stop_prefix(prefix):
-    subprocess.run([WINESERVER, "-k"], env=prefix.env, timeout=60)
-    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=60)
 

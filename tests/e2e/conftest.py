@@ -137,10 +137,12 @@ class WinePrefix:
         return self.run(args, frame(message), **kwargs)
 
 
-def start_prefix(path: Path) -> WinePrefix:
+def start_prefix(path: Path, env=None) -> WinePrefix:
     """Makes a Wine prefix at `path` and keeps one wineserver running for it: each program start
-    then costs a fraction of a second instead of seconds."""
+    then costs a fraction of a second instead of seconds. `env` adds to the prefix's environment
+    (Wine names the user profile after USER when it makes the prefix)."""
     prefix = WinePrefix(path)
+    prefix.env.update(env or {})
     prefix.home.mkdir(parents=True)
     quiet = dict(env=prefix.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                  stderr=subprocess.DEVNULL)

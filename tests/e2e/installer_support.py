@@ -9,7 +9,7 @@ import time
 from contextlib import contextmanager
 from pathlib import Path
 
-from conftest import ROOT, WINE64, WINESERVER, WinePrefix
+from conftest import ROOT, WINE64, WinePrefix
 
 BUILD = ROOT / "build" / "windows"
 SETUP = ROOT / "dist" / "ZendroWebHostSetup.exe"
@@ -51,24 +51,6 @@ def make_setup(output: Path, version: str, host_exe: Path, settings_nsh: Path = 
     )
     assert result.returncode == 0, result.stdout + result.stderr
     return output
-
-
-def boot_prefix(path: Path) -> WinePrefix:
-    """A fresh prefix with a persistent wineserver (as the session's `wine` fixture makes one)."""
-    prefix = WinePrefix(path)
-    prefix.home.mkdir(parents=True)
-    quiet = dict(env=prefix.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                 stderr=subprocess.DEVNULL)
-    subprocess.run([WINE64, "wineboot", "-i"], timeout=300, check=True, **quiet)
-    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=300, check=True)
-    subprocess.run([WINESERVER, "-p"], env=prefix.env, timeout=60, check=True)
-    subprocess.run([WINE64, "cmd", "/c", "exit"], timeout=120, **quiet)
-    return prefix
-
-
-def stop_prefix(prefix: WinePrefix):
-    subprocess.run([WINESERVER, "-k"], env=prefix.env, timeout=60)
-    subprocess.run([WINESERVER, "-w"], env=prefix.env, timeout=60)
 
 
 def reg_value(prefix: WinePrefix, key: str, name=None):

@@ -9,7 +9,7 @@ from dataclasses import dataclass
 import pytest
 
 import browser_support
-from conftest import WinePrefix
+from conftest import start_prefix, stop_prefix
 from http_support import StandInServer
 from test_daemon_launch import DaemonStandIn, Launch
 from test_folders import folder_association  # noqa: F401 (a fixture, used by name)
@@ -54,12 +54,13 @@ def listening_port_turn():
 
 @pytest.fixture(scope="module")
 def accented_wine(tmp_path_factory):
-    prefix = WinePrefix(tmp_path_factory.mktemp("accented") / "prefix")
+    # Wine names the profile after USER, when it makes the prefix and on every start after.
+    prefix = start_prefix(tmp_path_factory.mktemp("accented") / "prefix",
+                          env={"USER": ACCENTED_USER, "LOGNAME": ACCENTED_USER, "LC_ALL": "C.UTF-8"})
     try:
-        browser_support.make_prefix(prefix, ACCENTED_USER)
         yield prefix
     finally:
-        browser_support.stop_prefix(prefix)
+        stop_prefix(prefix)
 
 
 @dataclass

@@ -3,9 +3,7 @@ Java runtime hidden and outside the browser's job, and waiting for a stand-in da
 
 import json
 import shutil
-import threading
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
 import pytest

@@ -8,11 +8,11 @@ from pathlib import Path
 
 import pytest
 
-from conftest import EXE, ROOT
-from installer_support import (BROWSER_VENDOR_KEYS, SETUP, UNINSTALL_KEY, boot_prefix,
-                               build_settings, file_snapshot, make_setup, marked_copy,
-                               processes_with, product_version, reg_value, registry_snapshot,
-                               running_host, stop_prefix, wait_until)
+from conftest import EXE, ROOT, start_prefix, stop_prefix
+from installer_support import (BROWSER_VENDOR_KEYS, SETUP, UNINSTALL_KEY, build_settings,
+                               file_snapshot, make_setup, marked_copy, processes_with,
+                               product_version, reg_value, registry_snapshot, running_host,
+                               wait_until)
 
 CHECK = '{"text":"CheckNativeMessagingHost"}'
 
@@ -21,7 +21,7 @@ CHECK = '{"text":"CheckNativeMessagingHost"}'
 def fresh(tmp_path_factory):
     """A prefix the setup may change, with snapshots taken before anything was installed."""
     assert SETUP.exists(), "dist/ZendroWebHostSetup.exe is missing: run scripts/build"
-    prefix = boot_prefix(tmp_path_factory.mktemp("setup") / "prefix")
+    prefix = start_prefix(tmp_path_factory.mktemp("setup") / "prefix")
     prefix.scratch.mkdir()
     # Windows always has the per-user classes key; a fresh Wine prefix makes it on first use.
     prefix.wine("reg", "add", r"HKCU\Software\Classes", "/f")
