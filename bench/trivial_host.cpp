@@ -12,7 +12,8 @@ int wmain() {
     _setmode(_fileno(stdout), _O_BINARY);
     unsigned char header[4] = {0, 0, 0, 0};
     std::fread(header, 1, 4, stdin);
-    const uint32_t length = header[0] | header[1] << 8 | header[2] << 16 | uint32_t(header[3]) << 24;
+    const uint32_t length =
+        header[0] | header[1] << 8 | header[2] << 16 | uint32_t(header[3]) << 24;
     std::vector<char> body(length);
     if (length != 0) std::fread(body.data(), 1, length, stdin);
     static const char reply[] = "\x0d\0\0\0{\"text\": \"1\"}";
