@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace zendro {
 namespace {
@@ -35,25 +36,17 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 const std::string& SessionHeaderLine() { return MutableSessionHeaderLine(); }
 
-size_t AppendToBytes(char* data, size_t size, size_t count, void* target) {
-    const size_t length = size * count;
-    // An exception must not unwind through libcurl's C frames: running out of memory aborts the
-    // transfer instead.
-    try {
-        auto& bytes = *static_cast<std::vector<char>*>(target);
-        bytes.insert(bytes.end(), data, data + length);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    return length;
-}
-
 size_t AppendToText(char* data, size_t size, size_t count, void* target) {
     const size_t length = size * count;
     try {
         const size_t nameLength = std::strlen(kSessionHeaderName);
         if (length >= nameLength && std::memcmp(data, kSessionHeaderName, nameLength) == 0) {
-            MutableSessionHeaderLine() = WithoutLineEnd(std::string(data, length));
+            // The line goes back to the daemon as a request header: one that carries another
+            // line break would smuggle extra header lines into the next request.
+            std::string line = WithoutLineEnd(std::string(data, length));
+            if (line.find_first_of("\r\n") == std::string::npos) {
+                MutableSessionHeaderLine() = std::move(line);
+            }
         }
         static_cast<std::string*>(target)->append(data, length);
     } catch (const std::bad_alloc&) {

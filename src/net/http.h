@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 namespace zendro {
 
@@ -27,8 +26,9 @@ inline constexpr char kDownloadServerVariable[] = "ZENDRO_DOWNLOAD_SERVER";
 // leaves `body` alone.
 bool HttpGetToString(const std::string& url, std::string& body);
 
-// Fetches `url` into memory, then stores it at `path` (replacing any file there). An empty body or
-// a failed transfer fails without touching `path`.
+// Fetches `url` into a partial file beside `path`, which replaces any file at `path` once the whole
+// body has arrived. An empty body or a failed transfer fails, removes the partial file and leaves
+// `path` alone.
 bool HttpDownloadToFile(const std::string& url, const std::wstring& path);
 
 // True when something answers HTTP on 127.0.0.1:`port` and a session header line is known.
@@ -38,10 +38,9 @@ bool ProbeDaemon(const std::string& port);
 // until one arrives.
 const std::string& SessionHeaderLine();
 
-// libcurl write callbacks. `target` is a std::vector<char> for AppendToBytes and a std::string
-// for AppendToText; both return size * count, or 0 (which aborts the transfer) when memory runs
-// out. AppendToText also captures a chunk that starts with the session header name.
-size_t AppendToBytes(char* data, size_t size, size_t count, void* target);
+// libcurl write callback into the std::string `target`: returns size * count, or 0 (which aborts
+// the transfer) when memory runs out. It also captures a chunk that starts with the session header
+// name, unless the chunk holds a line break besides the one that ends it.
 size_t AppendToText(char* data, size_t size, size_t count, void* target);
 
 // "http://127.0.0.1:" + port, the daemon's web root.

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "net/http.h"
 #include "win/curl_owners_win.h"
 #include "win/owners_win.h"
@@ -30,25 +33,80 @@ bool HttpGetToString(const std::string& url, std::string& body) {
     return true;
 }
 
+namespace {
+
+// Where a download grows until it is complete: beside the target, so the final rename stays on
+// one volume, and named after this process, so two hosts fetching the same file do not meet.
+std::wstring PartialDownloadPath(const std::wstring& path) {
+    return path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".part";
+}
+
+// The partial file of one download: removed when the owner goes, unless it became the target.
+class PartialDownload {
+  public:
+    explicit PartialDownload(std::wstring path)
+        : path_(std::move(path)),
+          file_(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~PartialDownload() {
+        file_.reset();
+        if (!renamed_) ::DeleteFileW(path_.c_str());
+    }
+    PartialDownload(const PartialDownload&) = delete;
+    PartialDownload& operator=(const PartialDownload&) = delete;
+
+    bool IsOpen() const { return static_cast<bool>(file_); }
+    unsigned long long size() const { return size_; }
+
+    // libcurl's write callback: returning less than it was given aborts the transfer.
+    static size_t Append(char* data, size_t size, size_t count, void* self) {
+        auto& download = *static_cast<PartialDownload*>(self);
+        const size_t length = size * count;
+        size_t done = 0;
+        while (done < length) {
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(length - done, MAXDWORD));
+            DWORD written = 0;
+            if (!::WriteFile(download.file_.get(), data + done, piece, &written, nullptr) ||
+                written != piece) {
+                return 0;
+            }
+            done += written;
+        }
+        download.size_ += length;
+        return length;
+    }
+
+    // Closes the file and puts it in place of `target` (replacing what is there).
+    bool RenameTo(const std::wstring& target) {
+        file_.reset();
+        renamed_ = ::MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+        return renamed_;
+    }
+
+  private:
+    std::wstring path_;
+    UniqueHandle file_;
+    unsigned long long size_ = 0;
+    bool renamed_ = false;
+};
+
+}  // namespace
+
 bool HttpDownloadToFile(const std::string& url, const std::wstring& path) {
-    std::vector<char> bytes;
+    PartialDownload download(PartialDownloadPath(path));
+    if (!download.IsOpen()) return false;
     {
         UniqueCurl curl(curl_easy_init());
         if (!curl) return false;
-        ApplyCommonTransferSettings(curl.get(), url, kNoTransferTimeout, AppendToBytes, &bytes);
+        ApplyCommonTransferSettings(curl.get(), url, kNoTransferTimeout, PartialDownload::Append,
+                                    &download);
         curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, kStalledBytesPerSecond);
         curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
         if (curl_easy_perform(curl.get()) != CURLE_OK) return false;
     }
-    // One WriteFile call carries the whole body, so it must fit in a DWORD count.
-    if (bytes.empty() || bytes.size() > MAXDWORD) return false;
-
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const DWORD size = static_cast<DWORD>(bytes.size());
-    return WriteFile(file.get(), bytes.data(), size, &written, nullptr) && written == size;
+    // Only a whole, non-empty body replaces the target: a broken-off installer must never be
+    // left where the next start would run it.
+    return download.size() > 0 && download.RenameTo(path);
 }
 
 bool ProbeDaemon(const std::string& port) {

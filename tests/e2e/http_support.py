@@ -10,6 +10,7 @@ class Answer:
     status: int = 200
     body: bytes = b""
     headers: list = field(default_factory=list)  # (name, value), sent exactly as written
+    cut_after: int = None  # when set, the connection closes after that many bytes of the body
 
 
 @dataclass
@@ -48,7 +49,11 @@ class StandInServer:
                     self.send_header(name, value)
                 self.send_header("Content-Length", str(len(answer.body)))
                 self.end_headers()
-                self.wfile.write(answer.body)
+                if answer.cut_after is None:
+                    self.wfile.write(answer.body)
+                else:
+                    self.wfile.write(answer.body[: answer.cut_after])
+                    self.close_connection = True
 
             do_GET = handle_any
             do_POST = handle_any

@@ -195,6 +195,19 @@ def test_installer_downloads_that_give_no_installer_fail(launch):
     assert launch.java_command_lines() == [] and daemon.probes == []
 
 
+def test_a_broken_off_installer_is_not_kept_and_the_next_start_fetches_it_afresh(launch):
+    installer = (HELPERS / "fake_installer.exe").read_bytes()
+    launch.server.answers[INSTALLER_PATH] = Answer(200, installer, cut_after=len(installer) // 2)
+    with DaemonStandIn() as daemon:
+        assert launch.start(daemon.port).reply == "failed"
+        assert launch.installer_runs() == [] and list(launch.installer.parent.glob(
+            launch.installer.name + "*")) == []
+        launch.server.answers[INSTALLER_PATH] = Answer(200, installer)
+        assert launch.start(daemon.port).reply == "started"
+    assert launch.downloads() == [INSTALLER_PATH, INSTALLER_PATH]
+    assert len(launch.installer_runs()) == 1
+
+
 @pytest.mark.parametrize("port", ["9091 -Dx=y", "0", "65536", "", "abc", " 9091", "-1", "1e3"])
 def test_bad_ports_start_and_install_nothing(launch, port):
     run = launch.start(port)

@@ -27,13 +27,16 @@ def test_requests_end_at_their_time_limit(wine, behaviour):
     assert 2 * REQUEST_LIMIT - 1 <= seconds <= 2 * REQUEST_LIMIT + 15
 
 
-def test_a_body_broken_off_is_a_failure_and_writes_no_file(wine, tmp_path):
-    target = tmp_path / "broken.bin"
+def test_a_body_broken_off_is_a_failure_and_leaves_no_file_behind(wine, tmp_path):
+    target, existing = tmp_path / "broken.bin", tmp_path / "existing.bin"
+    existing.write_bytes(b"keep me")
     with HostilePeer(closes_mid_body) as peer:
         lines, _ = probe(wine, "get", peer.url + "/", "download", peer.url + "/",
-                         wine.windows_path(target))
-    assert lines == ["false", "false"]
-    assert not target.exists()
+                         wine.windows_path(target), "download", peer.url + "/",
+                         wine.windows_path(existing))
+    assert lines == ["false", "false", "false"]
+    assert not target.exists() and existing.read_bytes() == b"keep me"
+    assert [p.name for p in tmp_path.iterdir()] == ["existing.bin"]  # no partial file either
 
 
 def test_a_stalled_download_is_abandoned(wine, tmp_path):
