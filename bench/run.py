@@ -16,7 +16,7 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 from conftest import EXE, frame, start_prefix, stop_prefix  # noqa: E402
 from handoff_support import TransmissionDaemon, make_torrent  # noqa: E402
-from update_support import UpdateServer, make_zip  # noqa: E402
+from update_support import UpdateServer, make_zip, with_file_version  # noqa: E402
 
 TRIVIAL = ROOT / "build" / "windows" / "bench" / "trivial_host.exe"
 ROUNDS = int(os.environ.get("ZENDRO_BENCH_ROUNDS", "40"))
@@ -70,7 +70,8 @@ def update_memory(prefix, scratch: Path) -> list:
     """Peak memory of an update that downloads a 64 MiB package from a loopback server."""
     package_mib = 64
     payload = os.urandom(package_mib * 2**20 - 2 * EXE.stat().st_size)
-    package = make_zip([("ZendroWebHost.exe", EXE.read_bytes() + b"\0bench"),
+    newer = with_file_version(EXE.read_bytes(), "9, 9, 9, 9") + b"\0bench"
+    package = make_zip([("ZendroWebHost.exe", newer),
                         ("payload.bin", payload)], compression=zipfile.ZIP_STORED)
     host = scratch / "update-host" / "ZendroWebHost.exe"
     host.parent.mkdir()

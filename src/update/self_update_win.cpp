@@ -115,6 +115,12 @@ void UpdateExecutable(const UpdateSources& sources) {
     if (!UnpackPackage(package, work.path())) return;
     const std::wstring replacement = work.path() + kNewExecutableName;
     if (!Exists(replacement)) return;
+    // The manifest's word is not enough: only a program that itself says it is newer replaces
+    // the host. An empty file or an error page would break the host for good, and an older
+    // release replayed under a newer manifest would bring old faults back.
+    std::string packagedVersion;
+    if (!GetFileVersionString(replacement, packagedVersion)) return;
+    if (CompareVersions(packagedVersion, installedVersion) >= 0) return;
     SwapExecutable(sources.executablePath, replacement);
 }
 

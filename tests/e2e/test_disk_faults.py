@@ -9,7 +9,8 @@ import pytest
 
 from daemon_support import settings_file  # noqa: F401 (fixture)
 from test_daemon_launch import DaemonStandIn, launch  # noqa: F401 (fixture)
-from update_support import MANIFEST_PATH, PACKAGE_PATH, UpdateServer, make_zip
+from update_support import (MANIFEST_PATH, PACKAGE_PATH, UpdateServer, make_zip,
+                            with_file_version)
 
 
 @pytest.fixture
@@ -32,7 +33,8 @@ def test_an_update_into_a_full_temp_folder_changes_nothing(wine, host_copy, tmp_
     original = host.read_bytes()
     server = UpdateServer()
     try:
-        server.serve_update("9.9.9.9", make_zip([("ZendroWebHost.exe", original + b"\0new")]))
+        server.serve_update("9.9.9.9", make_zip([("ZendroWebHost.exe",
+                                                    with_file_version(original, "9, 9, 9, 9"))]))
         run = wine.send('{"text":"UpdateNativeHost"}', exe=host,
                         env={"ZENDRO_DOWNLOAD_SERVER": server.url}, timeout=120)
     finally:

@@ -11,11 +11,20 @@ import pytest
 
 from conftest import EXE, HELPERS
 from update_support import (PACKAGE_PATH, MANIFEST_PATH, UpdateServer, corrupt_entry,
-                            find_named, info_zip, make_zip, manifest, tree_snapshot)
+                            find_named, info_zip, make_zip, manifest, tree_snapshot,
+                            with_file_version)
 
 UNZIP = HELPERS / "unzip_to_folder.exe"
 UPDATE = '{"text":"UpdateNativeHost"}'
-NEW_EXE = EXE.read_bytes() + b"\0packaged-host-marker" if EXE.exists() else b""
+
+def release(version: str) -> bytes:
+    """The product as another release would be: its FileVersion text is `version`."""
+    if not EXE.exists():  # collected before a build: the tests that use it do not run
+        return b""
+    return with_file_version(EXE.read_bytes(), version) + b"\0packaged-host-marker"
+
+
+NEW_EXE = release("9, 9, 9, 9")
 
 
 @pytest.fixture
@@ -242,9 +251,10 @@ def test_an_old_file_that_cannot_be_deleted_stops_before_anything_moves(wine, ho
     assert temp_guard() == []
 
 
-def test_a_failing_copy_puts_the_previous_executable_back(wine, host, server, temp_guard):
+def test_a_folder_in_place_of_the_new_executable_is_not_swapped_in(wine, host, server,
+                                                                   temp_guard):
     previous = host.read_bytes()
-    # A folder where the new executable should be: it "exists", but cannot be copied.
+    # A folder where the new executable should be: it "exists", but is no program.
     server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe/", None),
                                              ("ZendroWebHost.exe/inner.txt", b"x")]))
     update(wine, host, server)
@@ -265,8 +275,13 @@ def damaged(package_entries, name):
     b"<html>Not Found</html>",
     make_zip([("bin/", None), ("bin/ZendroWebHost.exe", NEW_EXE)]),
     make_zip([("readme.txt", b"no executable")]),
+    make_zip([("ZendroWebHost.exe", b"")]),
+    make_zip([("ZendroWebHost.exe", b"<html><body>Not Found</body></html>")]),
+    make_zip([("ZendroWebHost.exe", release("1, 0, 0, 1"))]),
+    make_zip([("ZendroWebHost.exe", release("0, 9, 9, 9"))]),
 ], ids=["bad-checksum-other-entry", "bad-checksum-executable", "truncated", "not-an-archive",
-        "executable-in-subfolder", "no-executable"])
+        "executable-in-subfolder", "no-executable", "empty-executable", "executable-not-a-program",
+        "executable-of-the-same-release", "executable-of-an-older-release"])
 def test_a_damaged_or_unfit_package_leaves_the_executable_untouched(wine, host, server,
                                                                     temp_guard, package):
     previous = host.read_bytes()

@@ -58,6 +58,21 @@ def manifest(children: str, root: str = "cpupdate") -> bytes:
     return f'<?xml version="1.0" encoding="utf-8"?>\n<{root}>{children}</{root}>\n'.encode()
 
 
+def with_file_version(program: bytes, version: str) -> bytes:
+    """A copy of a Windows program whose FileVersion text is `version` (no longer than the old
+    text; the rest of the old text's room is filled with NULs), as if it were another release."""
+    key = "FileVersion\0".encode("utf-16-le")
+    start = program.index(key) + len(key)
+    while program[start:start + 2] == b"\0\0":  # padding to the value's 32-bit boundary
+        start += 2
+    end = start
+    while program[end:end + 2] != b"\0\0":
+        end += 2
+    text = version.encode("utf-16-le")
+    assert len(text) <= end - start, (version, program[start:end].decode("utf-16-le"))
+    return program[:start] + text.ljust(end - start, b"\0") + program[end:]
+
+
 def make_zip(entries, compression=zipfile.ZIP_DEFLATED) -> bytes:
     """A zip from (name, data) pairs; data None makes a folder entry. Names are kept as given."""
     buffer = io.BytesIO()
