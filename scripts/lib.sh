@@ -34,7 +34,8 @@ build_windows() {
     log "building ${*:-everything}"
     local targets=()
     for target in "$@"; do targets+=(--target "$target"); done
-    cmake --build --preset windows "${targets[@]}"
+    # Build presets are looked up in the current folder.
+    (cd "$ZENDRO_ROOT" && cmake --build --preset windows "${targets[@]}")
     mkdir -p "$ZENDRO_ROOT/dist"
     cp "$ZENDRO_ROOT/build/windows/ZendroWebHost.exe" "$ZENDRO_ROOT/dist/ZendroWebHost.exe"
     # The setup program only when this run built it, so dist/ never holds a stale one.
