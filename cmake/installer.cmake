@@ -81,6 +81,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
 endif()
 
 find_program(ZENDRO_MAKENSIS makensis REQUIRED)
+find_program(ZENDRO_PYTHON3 python3 REQUIRED)
 set(ZENDRO_SETTINGS_NSH "${PROJECT_BINARY_DIR}/installer/settings.nsh")
 zendro_write_installer_settings("${ZENDRO_SETTINGS_NSH}")
 set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
@@ -92,7 +93,11 @@ add_custom_command(
     COMMAND "${ZENDRO_MAKENSIS}" -V2 -WX "-DZENDRO_VERSION=${PROJECT_VERSION}"
             "-DZENDRO_HOST_EXE=$<TARGET_FILE:ZendroWebHost>" "-DZENDRO_SETTINGS=${ZENDRO_SETTINGS_NSH}"
             "-DZENDRO_SETUP_OUT=${ZENDRO_SETUP}" "${PROJECT_SOURCE_DIR}/installer/ZendroWebHost.nsi"
+    # makensis keeps its stub's time stamp, the day NSIS was built.
+    COMMAND "${ZENDRO_PYTHON3}" "${PROJECT_SOURCE_DIR}/cmake/set-pe-time.py" "${ZENDRO_SETUP}"
+            "${ZENDRO_SOURCE_DATE_EPOCH}"
     DEPENDS ZendroWebHost "${PROJECT_SOURCE_DIR}/installer/ZendroWebHost.nsi" "${ZENDRO_SETTINGS_NSH}"
+            "${PROJECT_SOURCE_DIR}/cmake/set-pe-time.py"
     COMMENT "Building the setup program ZendroWebHostSetup.exe"
     VERBATIM)
 add_custom_target(ZendroWebHostSetup ALL DEPENDS "${ZENDRO_SETUP}")

@@ -11,6 +11,22 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX CURL_STATI
                         _WIN32_WINNT=0x0601)
 add_link_options(-static -Wl,--gc-sections)
 
+# The same commit builds the same bytes in any folder: paths reach the code (__FILE__ in libraries'
+# messages) only as fixed names. The last map given wins, so the narrower folders come later.
+add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}=." "-ffile-prefix-map=${PROJECT_BINARY_DIR}=build"
+                    "-ffile-prefix-map=${ZENDRO_DEPS_PREFIX}=deps")
+
+# ...and at any time: the one time the release files hold, their PE time stamp, is the commit's.
+# It is read at each configure; scripts/build configures every time.
+set(ZENDRO_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(ZENDRO_SOURCE_DATE_EPOCH STREQUAL "")
+    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+                    OUTPUT_VARIABLE ZENDRO_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(NOT ZENDRO_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "Outside a git checkout, set SOURCE_DATE_EPOCH to the commit's time (seconds since 1970)")
+endif()
+
 file(STRINGS "${ZENDRO_DEPS_PREFIX}/lib/curl-link-libs.txt" ZENDRO_CURL_SYSTEM_LIBS)
 
 add_library(zendro_deps INTERFACE)
@@ -56,6 +72,9 @@ add_dependencies(ZendroWebHost zendro_delay_import_libs)
 # takes those functions from them before it reaches the ordinary import libraries.
 target_link_libraries(ZendroWebHost PRIVATE zendro_core ${ZENDRO_DELAY_IMPORT_LIBS} delayimp)
 target_link_options(ZendroWebHost PRIVATE -municode -s)
+# ld takes the PE time stamp from SOURCE_DATE_EPOCH; as part of the command, a new time relinks.
+set_target_properties(ZendroWebHost PROPERTIES CXX_LINKER_LAUNCHER
+                      "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${ZENDRO_SOURCE_DATE_EPOCH}")
 
 include(cmake/installer.cmake)
 

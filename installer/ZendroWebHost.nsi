@@ -15,6 +15,8 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true
+; The same commit builds the same setup: no file times from the build machine.
+SetDateSave off
 
 !include LogicLib.nsh
 !include "${ZENDRO_SETTINGS}"
