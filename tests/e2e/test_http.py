@@ -6,6 +6,7 @@ import pytest
 
 from conftest import HELPERS
 from http_support import Answer, StandInServer, unused_port
+from installer_support import build_settings
 
 PROBE = HELPERS / "http_probe.exe"
 SESSION_LINE = "X-Transmission-Session-Id: abc123"
@@ -123,8 +124,10 @@ def test_probe_fails_at_once_when_nothing_listens(wine):
 
 
 def test_download_server_base_url(wine):
-    assert lines(http_probe(wine, "base")) == ["http://download.zendro.com"]
-    override = {"ZENDRO_DOWNLOAD_SERVER": "http://127.0.0.1:4321"}
-    assert lines(http_probe(wine, "base", env=override)) == ["http://127.0.0.1:4321"]
-    invalid = {"ZENDRO_DOWNLOAD_SERVER": "http://127.0.0.1:4321/files"}
-    assert lines(http_probe(wine, "base", env=invalid)) == ["http://download.zendro.com"]
+    built_in = build_settings()["download_server"]
+    assert lines(http_probe(wine, "base")) == [built_in]
+    for override in ["http://127.0.0.1:4321", "https://localhost:4321"]:
+        env = {"ZENDRO_DOWNLOAD_SERVER": override}
+        assert lines(http_probe(wine, "base", env=env)) == [override]
+    invalid = {"ZENDRO_DOWNLOAD_SERVER": "https://127.0.0.1:4321/files"}
+    assert lines(http_probe(wine, "base", env=invalid)) == [built_in]
