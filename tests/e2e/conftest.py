@@ -137,7 +137,8 @@ class WinePrefix:
             assert result.returncode == 0, (args, result.stdout, result.stderr)
         return result
 
-    def run(self, args=(), stdin: bytes = b"", timeout=60, env=None, exe=EXE) -> Run:
+    def run(self, args=(), stdin: bytes = b"", timeout=60, env=None, exe=EXE,
+            stderr=subprocess.DEVNULL) -> Run:
         """Runs a Windows program with raw stdin bytes; stdout is read from a file, because
         processes the program leaves behind inherit a pipe and would hold it open."""
         self.scratch.mkdir(exist_ok=True)
@@ -152,7 +153,7 @@ class WinePrefix:
                 env={**self.env, **(env or {})},
                 stdin=stdin_file,
                 stdout=stdout_file,
-                stderr=subprocess.DEVNULL,
+                stderr=stderr,
             )
         return Run(stdout_path.read_bytes(), returncode, time.monotonic() - started)
 
@@ -189,6 +190,17 @@ def wine(tmp_path_factory):
     prefix = start_prefix(tmp_path_factory.mktemp("wine") / "prefix")
     yield prefix
     stop_prefix(prefix)
+
+
+@pytest.fixture(scope="session")
+def tls(wine, tmp_path_factory):
+    """The session's test certificate authority (tls_support), which the session's prefix trusts
+    as Windows trusts a root certificate authority."""
+    from tls_support import CertificateAuthority
+
+    authority = CertificateAuthority(tmp_path_factory.mktemp("tls"))
+    assert wine.run([authority.base64()], exe=HELPERS / "trust_root.exe").returncode == 0
+    return authority
 
 
 @pytest.fixture

@@ -22,8 +22,10 @@ def lines(run):
     return run.stdout.decode("utf-8").split("\n")[:-1]
 
 
-@pytest.fixture
-def server():
+@pytest.fixture(params=["http", "https"])
+def server(request):
+    """The same stand-in over plain HTTP and over HTTPS with a certificate the prefix trusts."""
+    tls = request.getfixturevalue("tls").good if request.param == "https" else None
     with StandInServer(
         {
             "/page": Answer(200, b"hello"),
@@ -32,7 +34,8 @@ def server():
             "/moved": Answer(302, b"moved body", [("Location", "/page")]),
             "/moved-empty": Answer(302, b"", [("Location", "/page")]),
             "/empty": Answer(200, b""),
-        }
+        },
+        tls=tls,
     ) as stand_in:
         yield stand_in
 
