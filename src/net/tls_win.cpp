@@ -1,7 +1,9 @@
-#include "net/tls_win.h"
-
+// Before any header that may bring wincrypt.h or sspi.h with it.
 #define SECURITY_WIN32
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
+
+#include "net/tls_win.h"
+
 #include <windows.h>
 #include <wincrypt.h>
 #include <security.h>
@@ -9,6 +11,7 @@
 
 #include <string>
 
+#include "net/tls.h"
 #include "win/crypt_owners_win.h"
 #include "win/curl_owners_win.h"
 #include "win/text_win.h"
@@ -19,6 +22,9 @@ namespace {
 // Fetching revocation lists or OCSP answers may take this long in all; what has not arrived by
 // then counts as unknown, which does not fail the transfer.
 constexpr DWORD kRevocationFetchMilliseconds = 5000;
+
+static_assert(kChainRevocationStatusUnknown == CERT_TRUST_REVOCATION_STATUS_UNKNOWN);
+static_assert(kChainOfflineRevocation == CERT_TRUST_IS_OFFLINE_REVOCATION);
 
 // SECURITY_FLAG_IGNORE_REVOCATION of wininet.h, for the SSL policy's own checks.
 constexpr DWORD kIgnoreRevocation = 0x00000080;
@@ -54,12 +60,9 @@ bool IsTrustedServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& 
                                    nullptr, chain.put())) {
         return false;
     }
-    // Any fault of the chain fails it (Wine's SSL policy passes a chain that never reached a
-    // root), except revocation that could not be checked: best effort, as browsers do. A revoked
-    // certificate fails.
-    constexpr DWORD kRevocationUnknown =
-        CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-    if ((chain.get()->TrustStatus.dwErrorStatus & ~kRevocationUnknown) != 0) return false;
+    // Judged here, not left to the SSL policy alone: Wine's passes a chain that never reached a
+    // root.
+    if (!ChainErrorsAllowTrust(chain.get()->TrustStatus.dwErrorStatus)) return false;
 
     std::wstring name = serverName;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
