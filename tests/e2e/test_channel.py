@@ -114,12 +114,10 @@ def test_the_health_check_loads_no_dll_beyond_what_a_trivial_host_loads(wine, tm
             run = wine.send('{"text":"CheckNativeMessagingHost"}', exe=exe,
                             env={"WINEDEBUG": "+loaddll"}, stderr=trace_file)
         assert run.reply == "1"
-        loads = re.findall(r'^(\w+):trace:loaddll:\w+ Loaded L"([^"]+)"',
+        loads = re.findall(r'^(\w+):trace:loaddll:\w+ Loaded L"[^"]*\\([^"\\]+)"',
                            trace.read_text(errors="replace"), re.M)
-        names = [(thread, path.replace("\\\\", "\\").rsplit("\\", 1)[-1].lower())
-                 for thread, path in loads]
-        own = next(thread for thread, name in names if name == exe.name.lower())
-        return {name for thread, name in names if thread == own and name != exe.name.lower()}
+        own = next(thread for thread, name in loads if name == exe.name)
+        return {name.lower() for thread, name in loads if thread == own} - {exe.name.lower()}
 
     trivial = loaded(TRIVIAL)
     assert {"kernel32.dll", "msvcrt.dll"} <= trivial
