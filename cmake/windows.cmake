@@ -29,14 +29,15 @@ endif()
 
 file(STRINGS "${ZENDRO_DEPS_PREFIX}/lib/curl-link-libs.txt" ZENDRO_CURL_SYSTEM_LIBS)
 
-add_library(zendro_deps INTERFACE)
-target_include_directories(zendro_deps SYSTEM INTERFACE "${ZENDRO_DEPS_PREFIX}/include")
-target_link_libraries(zendro_deps INTERFACE
+set(ZENDRO_THIRD_PARTY_LIBS
     "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libjsoncpp.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libminizip.a"
-    z ${ZENDRO_CURL_SYSTEM_LIBS}
-    shlwapi shell32 ole32 oleaut32 uuid version advapi32 user32 ws2_32)
+    z)
+add_library(zendro_deps INTERFACE)
+target_include_directories(zendro_deps SYSTEM INTERFACE "${ZENDRO_DEPS_PREFIX}/include")
+target_link_libraries(zendro_deps INTERFACE ${ZENDRO_THIRD_PARTY_LIBS} ${ZENDRO_CURL_SYSTEM_LIBS}
+    shlwapi shell32 ole32 oleaut32 uuid version advapi32 user32 ws2_32 crypt32 secur32)
 
 add_library(zendro_core STATIC ${ZENDRO_PORTABLE_SOURCES} ${ZENDRO_WINDOWS_SOURCES})
 target_include_directories(zendro_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
@@ -50,10 +51,11 @@ set(ZENDRO_VERSION_TEXT
 configure_file(resources/version.rc.in ${PROJECT_BINARY_DIR}/version.rc @ONLY)
 
 # Loading user32, shell32 and COM at start-up costs more than most commands take (under Wine,
-# user32 alone brings the window station with it), and most commands need none of them: the
-# product binds them at their first call instead.
+# user32 alone brings the window station with it), and so do Winsock and the crypto and TLS
+# libraries that only transfers need: a browser pays for every DLL at every request. The product
+# binds them at their first call instead, so a command that needs none of them loads none.
 set(ZENDRO_DELAY_IMPORT_LIBS)
-foreach(dll user32 shell32 ole32 oleaut32 shlwapi version)
+foreach(dll user32 shell32 ole32 oleaut32 shlwapi version ws2_32 bcrypt advapi32 crypt32 secur32)
     set(library ${PROJECT_BINARY_DIR}/delayload/libdelay_${dll}.a)
     add_custom_command(
         OUTPUT ${library}
@@ -68,9 +70,12 @@ add_custom_target(zendro_delay_import_libs DEPENDS ${ZENDRO_DELAY_IMPORT_LIBS})
 
 add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc)
 add_dependencies(ZendroWebHost zendro_delay_import_libs)
-# The delay-load libraries stand right behind the code that calls those DLLs, so the linker
-# takes those functions from them before it reaches the ordinary import libraries.
-target_link_libraries(ZendroWebHost PRIVATE zendro_core ${ZENDRO_DELAY_IMPORT_LIBS} delayimp)
+# The delay-load libraries stand right behind the code that calls those DLLs (ours and the
+# third-party libraries, named here once more so that the linker takes their members before the
+# delay-load libraries), so the linker takes those functions from them before it reaches the
+# ordinary import libraries.
+target_link_libraries(ZendroWebHost PRIVATE zendro_core ${ZENDRO_THIRD_PARTY_LIBS}
+                      ${ZENDRO_DELAY_IMPORT_LIBS} delayimp)
 target_link_options(ZendroWebHost PRIVATE -municode -s)
 # ld takes the PE time stamp from SOURCE_DATE_EPOCH; as part of the command, a new time relinks.
 set_target_properties(ZendroWebHost PROPERTIES CXX_LINKER_LAUNCHER

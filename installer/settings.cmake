@@ -22,3 +22,9 @@ set(ZENDRO_FIREFOX_EXTENSION_IDS "zendroweb@zendro.com" CACHE STRING
 set(ZENDRO_HOST_DESCRIPTION "Zendro Web native messaging host" CACHE STRING
     "Description written into the host manifests")
 set(ZENDRO_PUBLISHER "Zendro" CACHE STRING "Publisher shown in the list of installed programs")
+
+# The download server of the daemon's installer and of host updates, unless ZENDRO_DOWNLOAD_SERVER
+# names another when the host runs: "http://" or "https://", a host name or IPv4 address, an
+# optional port, nothing more (no path, no trailing slash).
+set(ZENDRO_BUILTIN_DOWNLOAD_SERVER "http://download.zendro.com" CACHE STRING
+    "Built-in download server of the host: http(s)://host[:port]")

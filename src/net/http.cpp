@@ -58,9 +58,11 @@ size_t AppendToText(char* data, size_t size, size_t count, void* target) {
 std::string DaemonRootUrl(const std::string& port) { return "http://127.0.0.1:" + port; }
 
 bool IsValidServerBaseUrl(const std::string& url) {
-    static constexpr char kScheme[] = "http://";
-    const size_t schemeLength = std::strlen(kScheme);
-    if (url.compare(0, schemeLength, kScheme) != 0) return false;
+    size_t schemeLength = 0;
+    for (const char* scheme : {"http://", "https://"}) {
+        if (url.compare(0, std::strlen(scheme), scheme) == 0) schemeLength = std::strlen(scheme);
+    }
+    if (schemeLength == 0) return false;
 
     size_t position = schemeLength;
     const size_t hostStart = position;

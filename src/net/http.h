@@ -19,7 +19,8 @@ inline constexpr long kStalledBytesPerSecond = 1024;
 inline constexpr long kStalledSeconds = 30;
 
 inline constexpr char kSessionHeaderName[] = "X-Transmission-Session-Id";
-inline constexpr char kDefaultDownloadServer[] = "http://download.zendro.com";
+// A build setting (installer/settings.cmake), checked when the build is configured.
+inline constexpr char kDefaultDownloadServer[] = ZENDRO_BUILTIN_DOWNLOAD_SERVER;
 inline constexpr char kDownloadServerVariable[] = "ZENDRO_DOWNLOAD_SERVER";
 
 // Fetches `url`; true puts the whole response body (whatever the HTTP status) into `body`, false
@@ -46,14 +47,15 @@ size_t AppendToText(char* data, size_t size, size_t count, void* target);
 // "http://127.0.0.1:" + port, the daemon's web root.
 std::string DaemonRootUrl(const std::string& port);
 
-// True for "http://" + host + optional ":" + port, nothing more: no path, query, user or blanks.
+// True for "http://" or "https://" + host + optional ":" + port, nothing more: no path, query,
+// user or blanks.
 bool IsValidServerBaseUrl(const std::string& url);
 
 // `configured` when it is set and valid, otherwise the built-in download server.
 std::string ChooseDownloadServerBaseUrl(const char* configured);
 
 // The download server's base URL (no trailing slash): ZENDRO_DOWNLOAD_SERVER when it holds a valid
-// base URL, otherwise http://download.zendro.com.
+// base URL, otherwise the built-in one.
 std::string DownloadServerBaseUrl();
 
 }  // namespace zendro

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "net/http.h"
+#include "net/tls_win.h"
 #include "win/curl_owners_win.h"
 #include "win/owners_win.h"
 
@@ -21,6 +22,17 @@ void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeou
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, write);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, target);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // Schannel checks the peer against the user's and the machine's trusted roots, and the name
+    // against the host of the URL. Revocation is checked where the information can be had; an
+    // unreachable or absent revocation list does not fail the transfer, a revoked certificate
+    // does.
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, CheckPeerBeforeRequest);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, curl);
 }
 
 bool HttpGetToString(const std::string& url, std::string& body) {

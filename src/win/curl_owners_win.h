@@ -1,6 +1,7 @@
 #pragma once
 
-// Owners of libcurl resources: an easy handle and a request header list.
+// Owners of libcurl resources: an easy handle, a request header list, a parsed URL and a text
+// that libcurl allocated.
 
 #include <curl/curl.h>
 
@@ -23,5 +24,21 @@ struct CurlHeaderListTraits {
     static void Close(Value v) { ::curl_slist_free_all(v); }
 };
 using UniqueHeaderList = UniqueResource<CurlHeaderListTraits>;
+
+struct CurlUrlTraits {
+    using Value = CURLU*;
+    static Value Invalid() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v) { ::curl_url_cleanup(v); }
+};
+using UniqueCurlUrl = UniqueResource<CurlUrlTraits>;
+
+struct CurlTextTraits {  // handed out by curl_url_get and friends
+    using Value = char*;
+    static Value Invalid() { return nullptr; }
+    static bool IsValid(Value v) { return v != nullptr; }
+    static void Close(Value v) { ::curl_free(v); }
+};
+using UniqueCurlText = UniqueResource<CurlTextTraits>;
 
 }  // namespace zendro

@@ -4,6 +4,7 @@ import os
 import shutil
 import struct
 import subprocess
+import threading
 import time
 from dataclasses import dataclass
 from pathlib import Path, PureWindowsPath
@@ -57,6 +58,28 @@ class Run:
         decoded = json.loads(frames[0].decode("utf-8"))
         assert list(decoded) == ["text"], decoded
         return decoded["text"]
+
+
+def run_with_deadline(args, timeout, **popen_args) -> int:
+    """Runs a program to its end and returns its exit code; kills it and raises TimeoutExpired
+    after `timeout` seconds. A blocking wait, not subprocess.run's polling with growing sleeps:
+    those round every run up by tens of milliseconds, which would hide the program's own time."""
+    process = subprocess.Popen(args, **popen_args)
+    expired = threading.Event()
+
+    def kill():
+        expired.set()
+        process.kill()
+
+    timer = threading.Timer(timeout, kill)
+    timer.start()
+    try:
+        returncode = process.wait()
+    finally:
+        timer.cancel()
+    if expired.is_set():
+        raise subprocess.TimeoutExpired(args, timeout)
+    return returncode
 
 
 class WinePrefix:
@@ -114,7 +137,8 @@ class WinePrefix:
             assert result.returncode == 0, (args, result.stdout, result.stderr)
         return result
 
-    def run(self, args=(), stdin: bytes = b"", timeout=60, env=None, exe=EXE) -> Run:
+    def run(self, args=(), stdin: bytes = b"", timeout=60, env=None, exe=EXE,
+            stderr=subprocess.DEVNULL) -> Run:
         """Runs a Windows program with raw stdin bytes; stdout is read from a file, because
         processes the program leaves behind inherit a pipe and would hold it open."""
         self.scratch.mkdir(exist_ok=True)
@@ -123,15 +147,15 @@ class WinePrefix:
         stdin_path.write_bytes(stdin)
         started = time.monotonic()
         with open(stdin_path, "rb") as stdin_file, open(stdout_path, "wb") as stdout_file:
-            completed = subprocess.run(
+            returncode = run_with_deadline(
                 [WINE64, str(exe), *map(str, args)],
+                timeout,
                 env={**self.env, **(env or {})},
                 stdin=stdin_file,
                 stdout=stdout_file,
-                stderr=subprocess.DEVNULL,
-                timeout=timeout,
+                stderr=stderr,
             )
-        return Run(stdout_path.read_bytes(), completed.returncode, time.monotonic() - started)
+        return Run(stdout_path.read_bytes(), returncode, time.monotonic() - started)
 
     def send(self, message, args=(), **kwargs) -> Run:
         return self.run(args, frame(message), **kwargs)
@@ -166,6 +190,17 @@ def wine(tmp_path_factory):
     prefix = start_prefix(tmp_path_factory.mktemp("wine") / "prefix")
     yield prefix
     stop_prefix(prefix)
+
+
+@pytest.fixture(scope="session")
+def tls(wine, tmp_path_factory):
+    """The session's test certificate authority (tls_support), which the session's prefix trusts
+    as Windows trusts a root certificate authority."""
+    from tls_support import CertificateAuthority
+
+    authority = CertificateAuthority(tmp_path_factory.mktemp("tls"))
+    assert wine.run([authority.base64()], exe=HELPERS / "trust_root.exe").returncode == 0
+    return authority
 
 
 @pytest.fixture

@@ -8,7 +8,7 @@ import time
 class HostilePeer:
     """Accepts connections and answers each with `behaviour(connection, stop_event)`."""
 
-    def __init__(self, behaviour):
+    def __init__(self, behaviour, https=False):
         self.behaviour = behaviour
         self.stop_event = threading.Event()
         self.listener = socket.socket()
@@ -16,7 +16,8 @@ class HostilePeer:
         self.listener.listen(16)
         self.listener.settimeout(0.2)
         self.port = self.listener.getsockname()[1]
-        self.url = f"http://127.0.0.1:{self.port}"
+        # With `https`, clients are told to speak TLS to it (certificates name "localhost").
+        self.url = f"https://localhost:{self.port}" if https else f"http://127.0.0.1:{self.port}"
         self.connections = 0
         self.thread = threading.Thread(target=self._serve, daemon=True)
 
@@ -88,3 +89,9 @@ def refuses_with_409(connection, stop):
     body = b"<h1>409: Conflict</h1>"
     connection.sendall(b"HTTP/1.1 409 Conflict\r\nX-Transmission-Session-Id: forever\r\n"
                        b"Content-Length: %d\r\n\r\n%s" % (len(body), body))
+
+
+def speaks_plain_http(connection, stop):
+    """An HTTP answer to whatever came, a TLS client's greeting included."""
+    body = b"plain"
+    connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n%s" % (len(body), body))

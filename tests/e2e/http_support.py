@@ -21,11 +21,21 @@ class Request:
     body: bytes
 
 
+def serve_tls(server, context) -> str:
+    """Makes an http.server on 127.0.0.1 speak HTTPS with `context` (an ssl.SSLContext) and returns
+    its base URL. Each handshake runs in the thread of its connection, so a client that fails or
+    stalls one holds up no other; a failed one is no error of the test server."""
+    server.socket = context.wrap_socket(server.socket, server_side=True,
+                                        do_handshake_on_connect=False)
+    server.handle_error = lambda request, address: None
+    return f"https://localhost:{server.server_address[1]}"
+
+
 class StandInServer:
     """Answers each path with its Answer, or with what a function of the Request returns (404 with
-    an empty body for unknown paths)."""
+    an empty body for unknown paths). With `tls` (an ssl.SSLContext) it speaks HTTPS."""
 
-    def __init__(self, answers=None):
+    def __init__(self, answers=None, tls=None):
         self.answers = dict(answers or {})
         self.requests = []
         outer = self
@@ -61,7 +71,7 @@ class StandInServer:
         self.server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.server.daemon_threads = True
         self.port = self.server.server_address[1]
-        self.url = f"http://127.0.0.1:{self.port}"
+        self.url = serve_tls(self.server, tls) if tls else f"http://127.0.0.1:{self.port}"
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
 
     def __enter__(self):

@@ -39,6 +39,7 @@ def build_settings() -> dict:
         "chromium_ids": values["ZENDRO_CHROMIUM_EXTENSION_IDS"].split(";"),
         "firefox_ids": values["ZENDRO_FIREFOX_EXTENSION_IDS"].split(";"),
         "publisher": values["ZENDRO_PUBLISHER"],
+        "download_server": values["ZENDRO_BUILTIN_DOWNLOAD_SERVER"],
     }
 
 

@@ -9,6 +9,7 @@ import pytest
 from conftest import EXE, ROOT, frame
 
 PARSE_FAILED = "parse message failed"
+TRIVIAL = ROOT / "build" / "windows" / "bench" / "trivial_host.exe"
 
 
 def test_health_check_reply_bytes(wine):
@@ -101,6 +102,26 @@ def test_executable_imports_only_windows_system_dlls():
     imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", output)}
     assert imported, output
     assert imported <= SYSTEM_DLLS, imported - SYSTEM_DLLS
+
+
+def test_the_health_check_loads_no_dll_beyond_what_a_trivial_host_loads(wine, tmp_path):
+    """The browser pays for every DLL at every start: those only some commands need are bound
+    at their first use. Counted from Wine's loader trace of the program's own thread."""
+
+    def loaded(exe):
+        trace = tmp_path / f"{exe.stem}.trace"
+        with open(trace, "wb") as trace_file:
+            run = wine.send('{"text":"CheckNativeMessagingHost"}', exe=exe,
+                            env={"WINEDEBUG": "+loaddll"}, stderr=trace_file)
+        assert run.reply == "1"
+        loads = re.findall(r'^(\w+):trace:loaddll:\w+ Loaded L"[^"]*\\([^"\\]+)"',
+                           trace.read_text(errors="replace"), re.M)
+        own = next(thread for thread, name in loads if name == exe.name)
+        return {name.lower() for thread, name in loads if thread == own} - {exe.name.lower()}
+
+    trivial = loaded(TRIVIAL)
+    assert {"kernel32.dll", "msvcrt.dll"} <= trivial
+    assert loaded(EXE) == trivial
 
 
 def test_file_version_comes_from_the_one_project_version():

@@ -125,11 +125,16 @@ INSTALLER_ANSWERS = {
 }
 
 
+# The download server over HTTPS, with a certificate the prefix trusts or one it must refuse.
+HTTPS_SERVERS = {"https": "good", "https-self-signed": "self_signed"}
+
+
 @pytest.fixture
 def launch(wine, tmp_path, request):
-    answer = INSTALLER_ANSWERS[getattr(request, "param", "ok")]
-    answer = answer or Answer(200, (HELPERS / "fake_installer.exe").read_bytes())
-    with StandInServer({INSTALLER_PATH: answer}) as server:
+    kind = getattr(request, "param", "ok")
+    answer = INSTALLER_ANSWERS.get(kind) or Answer(200, (HELPERS / "fake_installer.exe").read_bytes())
+    tls = getattr(request.getfixturevalue("tls"), HTTPS_SERVERS[kind]) if kind in HTTPS_SERVERS else None
+    with StandInServer({INSTALLER_PATH: answer}, tls=tls) as server:
         launch = Launch(wine, tmp_path, server)
         launch.clean()
         yield launch
@@ -145,6 +150,7 @@ def test_java_gets_exactly_the_daemons_parameters(launch):
     assert launch.downloads() == [] and launch.installer_runs() == []
 
 
+@pytest.mark.parametrize("launch", ["ok", "https"], indirect=True)
 def test_missing_runtime_is_installed_from_the_download_server(launch):
     with DaemonStandIn() as daemon:
         run = launch.start(daemon.port)
@@ -192,6 +198,15 @@ def test_installer_downloads_that_give_no_installer_fail(launch):
     assert launch.downloads() == [INSTALLER_PATH]  # the redirect is not followed
     assert launch.installer_runs() == []
     assert not launch.installer.exists()
+    assert launch.java_command_lines() == [] and daemon.probes == []
+
+
+@pytest.mark.parametrize("launch", ["https-self-signed"], indirect=True)
+def test_a_download_server_without_a_trusted_certificate_gets_no_request(launch):
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port)
+    assert run.reply == "failed"
+    assert launch.downloads() == [] and launch.installer_runs() == []
     assert launch.java_command_lines() == [] and daemon.probes == []
 
 

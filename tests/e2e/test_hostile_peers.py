@@ -6,10 +6,22 @@ import pytest
 
 from conftest import HELPERS
 from hostile_support import (HostilePeer, closes_mid_body, drips_headers, huge_body,
-                             never_answers, redirects_to_itself, refuses_with_409)
+                             never_answers, redirects_to_itself, refuses_with_409,
+                             speaks_plain_http)
+from http_support import Answer, StandInServer, unused_port
 
 PROBE = HELPERS / "http_probe.exe"
 REQUEST_LIMIT = 20
+CONNECT_LIMIT = 10  # the TLS handshake is part of connecting
+UNTRUSTED = ["self-signed", "other-name", "expired", "plain-http", "stalled-handshake"]
+
+
+def untrusted_https_peer(kind, tls):
+    """A peer on https://localhost:<port> that no client may trust."""
+    if kind in ("plain-http", "stalled-handshake"):
+        return HostilePeer(speaks_plain_http if kind == "plain-http" else never_answers, https=True)
+    return StandInServer({"/": Answer(200, b"must not arrive")},
+                         tls=getattr(tls, kind.replace("-", "_")))
 
 
 def probe(wine, *args, timeout=120):
@@ -25,6 +37,33 @@ def test_requests_end_at_their_time_limit(wine, behaviour):
     assert lines == ["false", "false"]
     # Two requests, each cut off at the overall limit (plus Wine's start-up).
     assert 2 * REQUEST_LIMIT - 1 <= seconds <= 2 * REQUEST_LIMIT + 15
+
+
+@pytest.mark.parametrize("kind", UNTRUSTED)
+def test_https_peers_that_cannot_be_trusted_are_refused(wine, tls, tmp_path, kind):
+    target = tmp_path / "target.bin"
+    with untrusted_https_peer(kind, tls) as peer:
+        lines, seconds = probe(wine, "get", peer.url + "/", "download", peer.url + "/",
+                               wine.windows_path(target))
+    assert lines == ["false", "false"]
+    assert list(tmp_path.iterdir()) == []  # no file, no partial file
+    if isinstance(peer, StandInServer):  # the handshake failed, so no request followed
+        assert peer.requests == []
+    assert seconds <= 2 * CONNECT_LIMIT + 15
+
+
+def test_revocation_is_checked_where_the_list_can_be_had(wine, tls):
+    with StandInServer() as lists:
+        revoked = tls.issue("revoked", crl_url=lists.url + "/ca.crl")
+        unlisted = tls.issue("no-list", crl_url=f"http://127.0.0.1:{unused_port()}/ca.crl")
+        lists.answers["/ca.crl"] = Answer(200, tls.revocation_list("revoked"))
+        outcomes = []
+        for certificate in (revoked, unlisted):
+            with StandInServer({"/": Answer(200, b"hello")}, tls=certificate) as peer:
+                outcomes.append((probe(wine, "get", peer.url + "/")[0], len(peer.requests)))
+    assert [r.path for r in lists.requests] == ["/ca.crl"]
+    # Revoked: refused. A list that cannot be fetched: best effort, the transfer goes ahead.
+    assert outcomes == [(["false"], 0), (["true 5", "hello"], 1)]
 
 
 def test_a_body_broken_off_is_a_failure_and_leaves_no_file_behind(wine, tmp_path):

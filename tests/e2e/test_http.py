@@ -6,6 +6,7 @@ import pytest
 
 from conftest import HELPERS
 from http_support import Answer, StandInServer, unused_port
+from installer_support import build_settings
 
 PROBE = HELPERS / "http_probe.exe"
 SESSION_LINE = "X-Transmission-Session-Id: abc123"
@@ -21,8 +22,10 @@ def lines(run):
     return run.stdout.decode("utf-8").split("\n")[:-1]
 
 
-@pytest.fixture
-def server():
+@pytest.fixture(params=["http", "https"])
+def server(request):
+    """The same stand-in over plain HTTP and over HTTPS with a certificate the prefix trusts."""
+    tls = request.getfixturevalue("tls").good if request.param == "https" else None
     with StandInServer(
         {
             "/page": Answer(200, b"hello"),
@@ -31,7 +34,8 @@ def server():
             "/moved": Answer(302, b"moved body", [("Location", "/page")]),
             "/moved-empty": Answer(302, b"", [("Location", "/page")]),
             "/empty": Answer(200, b""),
-        }
+        },
+        tls=tls,
     ) as stand_in:
         yield stand_in
 
@@ -123,8 +127,10 @@ def test_probe_fails_at_once_when_nothing_listens(wine):
 
 
 def test_download_server_base_url(wine):
-    assert lines(http_probe(wine, "base")) == ["http://download.zendro.com"]
-    override = {"ZENDRO_DOWNLOAD_SERVER": "http://127.0.0.1:4321"}
-    assert lines(http_probe(wine, "base", env=override)) == ["http://127.0.0.1:4321"]
-    invalid = {"ZENDRO_DOWNLOAD_SERVER": "http://127.0.0.1:4321/files"}
-    assert lines(http_probe(wine, "base", env=invalid)) == ["http://download.zendro.com"]
+    built_in = build_settings()["download_server"]
+    assert lines(http_probe(wine, "base")) == [built_in]
+    for override in ["http://127.0.0.1:4321", "https://localhost:4321"]:
+        env = {"ZENDRO_DOWNLOAD_SERVER": override}
+        assert lines(http_probe(wine, "base", env=env)) == [override]
+    invalid = {"ZENDRO_DOWNLOAD_SERVER": "https://127.0.0.1:4321/files"}
+    assert lines(http_probe(wine, "base", env=invalid)) == [built_in]

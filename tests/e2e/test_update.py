@@ -184,6 +184,32 @@ def test_the_package_url_is_taken_as_the_manifest_gives_it(wine, host, server, t
     assert temp_guard() == []
 
 
+@pytest.mark.parametrize("untrusted", [None, "manifest", "package"],
+                         ids=["trusted", "manifest-self-signed", "package-self-signed"])
+def test_an_update_over_https_needs_certificates_the_machine_trusts(wine, host, tls, temp_guard,
+                                                                     untrusted):
+    previous = host.read_bytes()
+    manifest_server = UpdateServer(tls.self_signed if untrusted == "manifest" else tls.good)
+    package_server = UpdateServer(tls.self_signed if untrusted == "package" else tls.good)
+    try:
+        package_server.bodies[PACKAGE_PATH] = make_zip([("ZendroWebHost.exe", NEW_EXE)])
+        manifest_server.serve_update("1.0.0.2", url=package_server.url + PACKAGE_PATH)
+        update(wine, host, manifest_server)
+    finally:
+        manifest_server.close()
+        package_server.close()
+    if untrusted is None:
+        assert (manifest_server.requests, package_server.requests) == ([MANIFEST_PATH],
+                                                                       [PACKAGE_PATH])
+        assert host.read_bytes() == NEW_EXE and old_of(host).read_bytes() == previous
+    else:
+        # A refused handshake is where it ends: no request reaches that server, none follows.
+        assert manifest_server.requests == ([] if untrusted == "manifest" else [MANIFEST_PATH])
+        assert package_server.requests == []
+        assert host.read_bytes() == previous and not old_of(host).exists()
+    assert temp_guard() == []
+
+
 def test_a_second_update_replaces_the_previous_old_file(wine, host, server, temp_guard):
     previous = host.read_bytes()
     old_of(host).write_bytes(b"left from an earlier update")

@@ -9,14 +9,17 @@ import zipfile
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
+from http_support import serve_tls
+
 MANIFEST_PATH = "/files/ZendroWeb/hostupdate.xml"
 PACKAGE_PATH = "/files/ZendroWeb/ZendroWebHost.zip"
 
 
 class UpdateServer:
-    """Serves fixed bodies by path on 127.0.0.1 (free port) and logs every request path."""
+    """Serves fixed bodies by path on 127.0.0.1 (free port) and logs every request path; over
+    HTTPS with `tls` (an ssl.SSLContext)."""
 
-    def __init__(self):
+    def __init__(self, tls=None):
         self.bodies = {}
         self.requests = []
         server = self
@@ -37,7 +40,8 @@ class UpdateServer:
                 pass
 
         self.httpd = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}"
+        self.url = (serve_tls(self.httpd, tls) if tls
+                    else f"http://127.0.0.1:{self.httpd.server_address[1]}")
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
 

@@ -88,7 +88,8 @@ TEST(DaemonRootUrl, IsTheLoopbackRootOfThePort) {
 TEST(IsValidServerBaseUrl, AcceptsSchemeHostAndOptionalPort) {
     for (const char* url :
          {"http://download.zendro.com", "http://127.0.0.1", "http://127.0.0.1:8080",
-          "http://localhost:1", "http://my-host.example:65535", "http://HOST"}) {
+          "http://localhost:1", "http://my-host.example:65535", "http://HOST",
+          "https://download.zendro.com", "https://localhost:8443"}) {
         EXPECT_TRUE(IsValidServerBaseUrl(url)) << url;
     }
 }
@@ -96,7 +97,13 @@ TEST(IsValidServerBaseUrl, AcceptsSchemeHostAndOptionalPort) {
 TEST(IsValidServerBaseUrl, RefusesAnythingElse) {
     for (const char* url : {"",
                             "http://",
-                            "https://download.zendro.com",
+                            "https://",
+                            "https:/host",
+                            "httpss://host",
+                            "HTTPS://host",
+                            "https://host/",
+                            "https://host:0",
+                            "https://user@host",
                             "ftp://host",
                             "HTTP://host",
                             "download.zendro.com",
@@ -125,11 +132,14 @@ TEST(IsValidServerBaseUrl, RefusesAnythingElse) {
 }
 
 TEST(DownloadServerBaseUrl, TheVariableOverridesTheBuiltInServerWhenValid) {
-    EXPECT_EQ(ChooseDownloadServerBaseUrl(nullptr), "http://download.zendro.com");
-    EXPECT_EQ(ChooseDownloadServerBaseUrl(""), "http://download.zendro.com");
+    // The built-in server is a build setting: it must be one the override check accepts.
+    EXPECT_TRUE(IsValidServerBaseUrl(kDefaultDownloadServer));
+    EXPECT_EQ(ChooseDownloadServerBaseUrl(nullptr), kDefaultDownloadServer);
+    EXPECT_EQ(ChooseDownloadServerBaseUrl(""), kDefaultDownloadServer);
     EXPECT_EQ(ChooseDownloadServerBaseUrl("http://127.0.0.1:4321"), "http://127.0.0.1:4321");
-    EXPECT_EQ(ChooseDownloadServerBaseUrl("http://127.0.0.1:4321/"), "http://download.zendro.com");
-    EXPECT_EQ(ChooseDownloadServerBaseUrl("file:///etc"), "http://download.zendro.com");
+    EXPECT_EQ(ChooseDownloadServerBaseUrl("https://localhost:4321"), "https://localhost:4321");
+    EXPECT_EQ(ChooseDownloadServerBaseUrl("http://127.0.0.1:4321/"), kDefaultDownloadServer);
+    EXPECT_EQ(ChooseDownloadServerBaseUrl("file:///etc"), kDefaultDownloadServer);
 }
 
 }  // namespace
