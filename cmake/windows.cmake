@@ -70,10 +70,9 @@ add_custom_target(zendro_delay_import_libs DEPENDS ${ZENDRO_DELAY_IMPORT_LIBS})
 
 add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc)
 add_dependencies(ZendroWebHost zendro_delay_import_libs)
-# The delay-load libraries stand right behind the code that calls those DLLs (ours and the
-# third-party libraries, named here once more so that the linker takes their members before the
-# delay-load libraries), so the linker takes those functions from them before it reaches the
-# ordinary import libraries.
+# The delay-load libraries stand right behind the code that calls those DLLs, ours and the
+# third-party libraries (named once more here for that), so the linker takes those functions from
+# them before it reaches the ordinary import libraries.
 target_link_libraries(ZendroWebHost PRIVATE zendro_core ${ZENDRO_THIRD_PARTY_LIBS}
                       ${ZENDRO_DELAY_IMPORT_LIBS} delayimp)
 target_link_options(ZendroWebHost PRIVATE -municode -s)
