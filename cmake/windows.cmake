@@ -1,6 +1,6 @@
 # The Windows product, its unit tests (run under Wine) and the helper programs the tests use.
 
-set(ZENDRO_DEPS_PREFIX "" CACHE PATH "Prefix of the cross-built libcurl, JsonCpp and minizip (made by scripts/deps)")
+set(ZENDRO_DEPS_PREFIX "" CACHE PATH "Prefix of the cross-built libcurl, JsonCpp, minizip and libsodium (made by scripts/deps)")
 if(NOT EXISTS "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a")
     message(FATAL_ERROR "ZENDRO_DEPS_PREFIX must name the prefix that scripts/deps prints")
 endif()
@@ -9,6 +9,7 @@ endif()
 add_compile_options(-Os -ffunction-sections -fdata-sections)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX CURL_STATICLIB
                         _WIN32_WINNT=0x0601)
+add_compile_definitions(SODIUM_STATIC)
 add_link_options(-static -Wl,--gc-sections)
 
 file(STRINGS "${ZENDRO_DEPS_PREFIX}/lib/curl-link-libs.txt" ZENDRO_CURL_SYSTEM_LIBS)
@@ -19,6 +20,7 @@ target_link_libraries(zendro_deps INTERFACE
     "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libjsoncpp.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libminizip.a"
+    "${ZENDRO_DEPS_PREFIX}/lib/libsodium.a"
     z ${ZENDRO_CURL_SYSTEM_LIBS}
     shlwapi shell32 ole32 oleaut32 uuid version advapi32 user32 ws2_32)
 
@@ -32,6 +34,7 @@ set(ZENDRO_VERSION_COMMAS
 set(ZENDRO_VERSION_TEXT
     "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${PROJECT_VERSION_TWEAK}")
 configure_file(resources/version.rc.in ${PROJECT_BINARY_DIR}/version.rc @ONLY)
+include(cmake/trusted_keys.cmake)
 
 # Loading user32, shell32 and COM at start-up costs more than most commands take (under Wine,
 # user32 alone brings the window station with it), and most commands need none of them: the
@@ -50,7 +53,8 @@ foreach(dll user32 shell32 ole32 oleaut32 shlwapi version)
 endforeach()
 add_custom_target(zendro_delay_import_libs DEPENDS ${ZENDRO_DELAY_IMPORT_LIBS})
 
-add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc)
+add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc
+                             ${ZENDRO_TRUSTED_KEYS_RC})
 add_dependencies(ZendroWebHost zendro_delay_import_libs)
 # The delay-load libraries stand right behind the code that calls those DLLs, so the linker
 # takes those functions from them before it reaches the ordinary import libraries.

@@ -22,3 +22,9 @@ set(ZENDRO_FIREFOX_EXTENSION_IDS "zendroweb@zendro.com" CACHE STRING
 set(ZENDRO_HOST_DESCRIPTION "Zendro Web native messaging host" CACHE STRING
     "Description written into the host manifests")
 set(ZENDRO_PUBLISHER "Zendro" CACHE STRING "Publisher shown in the list of installed programs")
+
+# minisign public keys (the Base64 line of each .pub file, "RW..."), ';'-separated, that the
+# daemon installer and host updates must be signed with; each download's signature is fetched from
+# its URL + ".minisig". Empty: downloads are not verified. See "Publishing a release" in README.md.
+set(ZENDRO_TRUSTED_KEYS "" CACHE STRING
+    "minisign public keys trusted to sign downloads, ';'-separated (empty: no verification)")
