@@ -35,6 +35,7 @@ set(ZENDRO_VERSION_TEXT
     "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${PROJECT_VERSION_TWEAK}")
 configure_file(resources/version.rc.in ${PROJECT_BINARY_DIR}/version.rc @ONLY)
 include(cmake/trusted_keys.cmake)
+zendro_write_trusted_keys_rc(${PROJECT_BINARY_DIR}/trusted_keys.rc)
 
 # Loading user32, shell32 and COM at start-up costs more than most commands take (under Wine,
 # user32 alone brings the window station with it), and most commands need none of them: the
@@ -54,7 +55,7 @@ endforeach()
 add_custom_target(zendro_delay_import_libs DEPENDS ${ZENDRO_DELAY_IMPORT_LIBS})
 
 add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc
-                             ${ZENDRO_TRUSTED_KEYS_RC})
+                             ${PROJECT_BINARY_DIR}/trusted_keys.rc)
 add_dependencies(ZendroWebHost zendro_delay_import_libs)
 # The delay-load libraries stand right behind the code that calls those DLLs, so the linker
 # takes those functions from them before it reaches the ordinary import libraries.
