@@ -37,14 +37,15 @@ bool DecodeExactly(std::string_view text, std::array<unsigned char, N>& out) {
            length == out.size();
 }
 
-// Splits off the next line; its end (LF, or CR LF) is not part of it. False when none is left.
+// Splits off the next line; its end (LF or CR LF, or a CR that ends the text) is not part of it.
+// False when none is left.
 bool NextLine(std::string_view& text, std::string_view& line, bool& ended) {
     if (text.empty()) return false;
     const size_t end = text.find('\n');
     ended = end != std::string_view::npos;
     line = text.substr(0, end);
     text.remove_prefix(ended ? end + 1 : text.size());
-    if (ended && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return true;
 }
 

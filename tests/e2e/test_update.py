@@ -294,14 +294,12 @@ def test_a_damaged_or_unfit_package_leaves_the_executable_untouched(wine, host, 
 
 
 @pytest.mark.parametrize("form", [*SIGNATURE_FORMS, "signed-but-older"])
-def test_with_trusted_keys_only_a_package_signed_by_one_is_swapped_in(wine, tmp_path, server,
+def test_with_trusted_keys_only_a_package_signed_by_one_is_swapped_in(wine, host_copy, server,
                                                                       temp_guard, signing, form):
     older = form == "signed-but-older"
     package = make_zip([("ZendroWebHost.exe", release("0, 9, 9, 9") if older else NEW_EXE)])
     offer = signing.offer("signed" if older else form, package)
-    host = tmp_path / "host" / "ZendroWebHost.exe"
-    host.parent.mkdir()
-    shutil.copy2(offer.exe, host)
+    host = host_copy(source=offer.exe)
     previous = host.read_bytes()
     server.serve_update("1.0.0.2", offer.file)
     if offer.signature is not None:

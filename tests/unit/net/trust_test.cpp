@@ -59,6 +59,7 @@ TEST(Trust, AcceptsMinisignsOwnSignatureOfTheSameBytesOnly) {
     EXPECT_TRUE(Verifies(kMinisignPub, WithCrLf(kMinisignSig), "hello\n"));
     const std::string sig = kMinisignSig;
     EXPECT_TRUE(Verifies(kMinisignPub, sig.substr(0, sig.size() - 1), "hello\n"));  // no last LF
+    EXPECT_TRUE(Verifies(kMinisignPub, WithCrLf(sig).substr(0, sig.size() + 3), "hello\n"));
     EXPECT_FALSE(Verifies(kMinisignPub, kMinisignSig, "hellp\n"));
     EXPECT_FALSE(
         Verifies(kMinisignPub, Replaced(kMinisignSig, "my comment", "my commenu"), "hello\n"));
