@@ -1,101 +1,75 @@
-"""Signed downloads: minisign key pairs made for the test session, signatures of the files the
-stand-in servers offer, and copies of the executable that carry trusted keys."""
+"""Signed downloads: minisign key pairs made per session, and copies of the executable that
+trust a key (put in with the put_trusted_keys helper)."""
 
 import shutil
 import subprocess
-from dataclasses import dataclass
 from pathlib import Path
+from types import SimpleNamespace
 
 import pytest
 
 from conftest import EXE, HELPERS
 
-PUT_KEYS = HELPERS / "put_trusted_keys.exe"
-
 
 class Publisher:
-    """A minisign key pair (no password) made with Debian's minisign."""
+    """A minisign key pair without a password."""
 
     def __init__(self, folder: Path):
         folder.mkdir(parents=True)
-        self.folder = folder
-        self.pub = folder / "key.pub"
-        self.key = folder / "key.key"
-        subprocess.run(["minisign", "-G", "-W", "-p", self.pub, "-s", self.key], check=True,
-                       stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
-        self.key_line = self.pub.read_text().splitlines()[1]
+        self.pub, self.key, self.signed = folder / "k.pub", folder / "k.key", folder / "signed"
+        minisign("-G", "-W", "-p", self.pub, "-s", self.key)
 
     def sign(self, data: bytes, *options) -> bytes:
-        """The .minisig file of `data`."""
-        signed = self.folder / "signed.bin"
-        signed.write_bytes(data)
-        subprocess.run(["minisign", "-S", "-s", self.key, "-m", signed, "-t", "a release",
-                        *options], check=True, stdin=subprocess.DEVNULL, capture_output=True,
-                       timeout=60)
-        return Path(str(signed) + ".minisig").read_bytes()
+        self.signed.write_bytes(data)
+        minisign("-S", "-s", self.key, "-m", self.signed, "-t", "a release", *options)
+        return Path(f"{self.signed}.minisig").read_bytes()
 
 
-def trusting_copy(wine, target: Path, keys: bytes, source: Path = EXE) -> Path:
-    """A copy of `source` at `target` whose trusted keys resource holds `keys`."""
-    target.parent.mkdir(parents=True, exist_ok=True)
-    shutil.copy2(source, target)
-    keys_file = target.with_name(target.name + ".keys")
+def minisign(*args):
+    subprocess.run(["minisign", *map(str, args)], check=True, stdin=subprocess.DEVNULL,
+                   capture_output=True, timeout=60)
+
+
+def trusting_copy(wine, target: Path, keys: bytes) -> Path:
+    """A copy of the executable whose trusted keys resource holds `keys`."""
+    target.parent.mkdir(parents=True)
+    shutil.copy2(EXE, target)
+    keys_file = target.with_suffix(".keys")
     keys_file.write_bytes(keys)
-    run = wine.run([wine.to_windows(target), wine.to_windows(keys_file)], exe=PUT_KEYS)
+    run = wine.run([wine.to_windows(target), wine.to_windows(keys_file)],
+                   exe=HELPERS / "put_trusted_keys.exe")
     assert run.returncode == 0, "the keys resource could not be replaced"
-    keys_file.unlink()
     return target
 
 
-def _flipped(data: bytes) -> bytes:
-    return data[:-1] + bytes([data[-1] ^ 1])
-
-
-# How the file and its signature are offered: (publisher, stranger, file) -> (file served,
-# signature served or None for a 404 with a body), and whether the host may use the file.
+# form: (publisher, stranger, file) -> (file served, its .minisig or None for a 404 with a body).
+# Only "signed" is to be trusted; "key-line-malformed" meets an executable whose keys resource
+# also holds a line that is no key, and so never even fetches the signature.
 SIGNATURE_FORMS = {
-    "signed": (lambda p, s, d: (d, p.sign(d)), True),
-    "one-byte-changed-after-signing": (lambda p, s, d: (_flipped(d), p.sign(d)), False),
-    "signed-by-an-untrusted-key": (lambda p, s, d: (d, s.sign(d)), False),
-    "signature-missing": (lambda p, s, d: (d, None), False),
-    "signature-empty": (lambda p, s, d: (d, b""), False),
-    "trusted-comment-altered": (
-        lambda p, s, d: (d, p.sign(d).replace(b"a release", b"a relaxse")), False),
-    "signature-malformed": (lambda p, s, d: (d, b"\n".join(p.sign(d).splitlines()[1:])), False),
-    "legacy-signature": (lambda p, s, d: (d, p.sign(d, "-l")), False),
-    # Signed well, but the executable's keys resource also holds a line that is no key.
-    "key-line-malformed": (lambda p, s, d: (d, p.sign(d)), False),
+    "signed": lambda p, s, d: (d, p.sign(d)),
+    "one-byte-changed-after-signing": lambda p, s, d: (d[:-1] + bytes([d[-1] ^ 1]), p.sign(d)),
+    "signed-by-an-untrusted-key": lambda p, s, d: (d, s.sign(d)),
+    "signature-missing": lambda p, s, d: (d, None),
+    "signature-empty": lambda p, s, d: (d, b""),
+    "trusted-comment-altered": lambda p, s, d: (d, p.sign(d).replace(b"a release", b"a relapse")),
+    "signature-malformed": lambda p, s, d: (d, b"\n".join(p.sign(d).splitlines()[1:])),
+    "legacy-signature": lambda p, s, d: (d, p.sign(d, "-l")),
+    "key-line-malformed": lambda p, s, d: (d, p.sign(d)),
 }
-
-
-@dataclass
-class Offer:
-    file: bytes
-    signature: bytes  # None: the server has none
-    trusted: bool
-    exe: Path  # the executable, with its trusted keys, that meets the offer
-    signature_fetched: bool  # keys that cannot be read need no signature to refuse
-
-
-class Signing:
-    """A publisher whose key a copy of the executable trusts, and a stranger it does not know."""
-
-    def __init__(self, wine, folder: Path):
-        self.publisher = Publisher(folder / "publisher")
-        self.stranger = Publisher(folder / "stranger")
-        keys = self.publisher.pub.read_bytes()
-        self.trusting = trusting_copy(wine, folder / "trusting" / "ZendroWebHost.exe", keys)
-        self.refusing = trusting_copy(wine, folder / "refusing" / "ZendroWebHost.exe",
-                                      keys + b"RWQ0notakey\n")
-
-    def offer(self, form: str, data: bytes) -> Offer:
-        make, trusted = SIGNATURE_FORMS[form]
-        file, signature = make(self.publisher, self.stranger, data)
-        broken = form == "key-line-malformed"
-        return Offer(file, signature, trusted, self.refusing if broken else self.trusting,
-                     not broken)
 
 
 @pytest.fixture(scope="session")
 def signing(wine, tmp_path_factory):
-    return Signing(wine, tmp_path_factory.mktemp("signing"))
+    folder = tmp_path_factory.mktemp("signing")
+    publisher, stranger = Publisher(folder / "publisher"), Publisher(folder / "stranger")
+    keys = publisher.pub.read_bytes()
+
+    def offer(form, data):
+        file, signature = SIGNATURE_FORMS[form](publisher, stranger, data)
+        broken = form == "key-line-malformed"
+        return SimpleNamespace(file=file, signature=signature, trusted=form == "signed",
+                               exe=refusing if broken else trusting, signature_fetched=not broken)
+
+    trusting = trusting_copy(wine, folder / "trusting" / "ZendroWebHost.exe", keys)
+    refusing = trusting_copy(wine, folder / "refusing" / "ZendroWebHost.exe", keys + b"RWQ0no\n")
+    return SimpleNamespace(offer=offer, publisher=publisher)
