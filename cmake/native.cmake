@@ -3,6 +3,8 @@
 
 find_path(ZENDRO_JSONCPP_INCLUDE json/json.h PATH_SUFFIXES jsoncpp REQUIRED)
 find_library(ZENDRO_JSONCPP_LIB jsoncpp REQUIRED)
+find_path(ZENDRO_SODIUM_INCLUDE sodium.h REQUIRED)
+find_library(ZENDRO_SODIUM_LIB sodium REQUIRED)
 
 set(ZENDRO_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 add_compile_options(-g -O1 ${ZENDRO_SANITIZERS})
@@ -10,8 +12,9 @@ add_link_options(${ZENDRO_SANITIZERS})
 
 add_library(zendro_portable STATIC ${ZENDRO_PORTABLE_SOURCES})
 target_include_directories(zendro_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_include_directories(zendro_portable SYSTEM PUBLIC ${ZENDRO_JSONCPP_INCLUDE})
-target_link_libraries(zendro_portable PUBLIC ${ZENDRO_JSONCPP_LIB})
+target_include_directories(zendro_portable SYSTEM PUBLIC ${ZENDRO_JSONCPP_INCLUDE}
+                                                        ${ZENDRO_SODIUM_INCLUDE})
+target_link_libraries(zendro_portable PUBLIC ${ZENDRO_JSONCPP_LIB} ${ZENDRO_SODIUM_LIB})
 
 enable_testing()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -1,6 +1,6 @@
 # The Windows product, its unit tests (run under Wine) and the helper programs the tests use.
 
-set(ZENDRO_DEPS_PREFIX "" CACHE PATH "Prefix of the cross-built libcurl, JsonCpp and minizip (made by scripts/deps)")
+set(ZENDRO_DEPS_PREFIX "" CACHE PATH "Prefix of the cross-built libcurl, JsonCpp, minizip and libsodium (made by scripts/deps)")
 if(NOT EXISTS "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a")
     message(FATAL_ERROR "ZENDRO_DEPS_PREFIX must name the prefix that scripts/deps prints")
 endif()
@@ -9,6 +9,7 @@ endif()
 add_compile_options(-Os -ffunction-sections -fdata-sections)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX CURL_STATICLIB
                         _WIN32_WINNT=0x0601)
+add_compile_definitions(SODIUM_STATIC)
 add_link_options(-static -Wl,--gc-sections)
 
 # The same commit builds the same bytes in any folder: paths reach the code (__FILE__ in libraries'
@@ -33,6 +34,7 @@ set(ZENDRO_THIRD_PARTY_LIBS
     "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libjsoncpp.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libminizip.a"
+    "${ZENDRO_DEPS_PREFIX}/lib/libsodium.a"
     z)
 add_library(zendro_deps INTERFACE)
 target_include_directories(zendro_deps SYSTEM INTERFACE "${ZENDRO_DEPS_PREFIX}/include")
@@ -49,6 +51,8 @@ set(ZENDRO_VERSION_COMMAS
 set(ZENDRO_VERSION_TEXT
     "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${PROJECT_VERSION_TWEAK}")
 configure_file(resources/version.rc.in ${PROJECT_BINARY_DIR}/version.rc @ONLY)
+include(cmake/trusted_keys.cmake)
+zendro_write_trusted_keys_rc(${PROJECT_BINARY_DIR}/trusted_keys.rc)
 
 # Loading user32, shell32 and COM at start-up costs more than most commands take (under Wine,
 # user32 alone brings the window station with it), and so do Winsock and the crypto and TLS
@@ -68,7 +72,8 @@ foreach(dll user32 shell32 ole32 oleaut32 shlwapi version ws2_32 bcrypt advapi32
 endforeach()
 add_custom_target(zendro_delay_import_libs DEPENDS ${ZENDRO_DELAY_IMPORT_LIBS})
 
-add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc)
+add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc
+                             ${PROJECT_BINARY_DIR}/trusted_keys.rc)
 add_dependencies(ZendroWebHost zendro_delay_import_libs)
 # The delay-load libraries stand right behind the code that calls those DLLs, ours and the
 # third-party libraries (named once more here for that), so the linker takes those functions from

@@ -9,6 +9,7 @@
 #include "desktop/folders.h"
 #include "desktop/folders_win.h"
 #include "net/http.h"
+#include "net/trust_win.h"
 #include "win/shell_win.h"
 #include "win/text_win.h"
 
@@ -27,10 +28,13 @@ bool FileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str(
 
 // Runs the installer shown, waits for it without a limit and judges its exit
 // code. The file is deleted whatever happened, so a failed installer is fetched
-// afresh next time.
+// afresh next time. One found in the temporary folder is held to the same
+// signature as a fresh download: anyone could have put it there.
 bool InstallDaemon(const std::wstring& installer) {
-    if (!FileExists(installer) &&
-        !HttpDownloadToFile(DownloadServerBaseUrl() + kInstallerUrlPath, installer)) {
+    const std::string url = DownloadServerBaseUrl() + kInstallerUrlPath;
+    if (!FileExists(installer) && !HttpDownloadToFile(url, installer)) return false;
+    if (!IsDownloadTrusted(url, installer)) {
+        ::DeleteFileW(installer.c_str());
         return false;
     }
     UniqueHandle process;

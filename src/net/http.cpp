@@ -1,5 +1,6 @@
 #include "net/http.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -49,6 +50,18 @@ size_t AppendToText(char* data, size_t size, size_t count, void* target) {
             }
         }
         static_cast<std::string*>(target)->append(data, length);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return length;
+}
+
+size_t AppendToBoundedText(char* data, size_t size, size_t count, void* target) {
+    auto& bounded = *static_cast<BoundedText*>(target);
+    const size_t length = size * count;
+    if (length > bounded.limit - std::min(bounded.limit, bounded.text.size())) return 0;
+    try {
+        bounded.text.append(data, length);
     } catch (const std::bad_alloc&) {
         return 0;
     }

@@ -27,6 +27,10 @@ inline constexpr char kDownloadServerVariable[] = "ZENDRO_DOWNLOAD_SERVER";
 // leaves `body` alone.
 bool HttpGetToString(const std::string& url, std::string& body);
 
+// HttpGetToString for small documents: fails, leaving `body` alone, once the body grows past
+// `limit` bytes, so a hostile server cannot fill memory.
+bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& body);
+
 // Fetches `url` into a partial file beside `path`, which replaces any file at `path` once the whole
 // body has arrived. An empty body or a failed transfer fails, removes the partial file and leaves
 // `path` alone.
@@ -43,6 +47,16 @@ const std::string& SessionHeaderLine();
 // the transfer) when memory runs out. It also captures a chunk that starts with the session header
 // name, unless the chunk holds a line break besides the one that ends it.
 size_t AppendToText(char* data, size_t size, size_t count, void* target);
+
+// A text that may grow to `limit` bytes and no further.
+struct BoundedText {
+    std::string text;
+    size_t limit = 0;
+};
+
+// libcurl write callback into the BoundedText `target`: returns size * count, or 0 (which aborts
+// the transfer) when the text would pass its limit or memory runs out.
+size_t AppendToBoundedText(char* data, size_t size, size_t count, void* target);
 
 // "http://127.0.0.1:" + port, the daemon's web root.
 std::string DaemonRootUrl(const std::string& port);

@@ -45,6 +45,17 @@ bool HttpGetToString(const std::string& url, std::string& body) {
     return true;
 }
 
+bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& body) {
+    UniqueCurl curl(curl_easy_init());
+    if (!curl) return false;
+    BoundedText received{{}, limit};
+    ApplyCommonTransferSettings(curl.get(), url, kTransferTimeoutSeconds, AppendToBoundedText,
+                                &received);
+    if (curl_easy_perform(curl.get()) != CURLE_OK) return false;
+    body.swap(received.text);
+    return true;
+}
+
 namespace {
 
 // Where a download grows until it is complete: beside the target, so the final rename stays on

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "net/http.h"
+#include "net/trust_win.h"
 #include "update/manifest_win.h"
 #include "update/package_win.h"
 #include "update/version.h"
@@ -112,6 +113,8 @@ void UpdateExecutable(const UpdateSources& sources) {
 
     const std::wstring package = work.path() + kPackageName;
     if (!sources.downloadFile(packageUrl, package)) return;
+    // Nothing of an untrusted package is unpacked: the unpacking itself reads hostile input.
+    if (!sources.trustDownload(packageUrl, package)) return;
     if (!UnpackPackage(package, work.path())) return;
     const std::wstring replacement = work.path() + kNewExecutableName;
     if (!Exists(replacement)) return;
@@ -136,6 +139,7 @@ int RunSelfUpdate() {
     sources.manifestUrl = DownloadServerBaseUrl() + kManifestPath;
     sources.fetchText = HttpGetToString;
     sources.downloadFile = HttpDownloadToFile;
+    sources.trustDownload = IsDownloadTrusted;
     UpdateExecutable(sources);
     return 0;
 }

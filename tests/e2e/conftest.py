@@ -207,11 +207,11 @@ def tls(wine, tmp_path_factory):
 def host_copy(wine, tmp_path):
     """A private copy of the executable, for tests that change or move it."""
 
-    def make(name="ZendroWebHost.exe", folder=None):
+    def make(name="ZendroWebHost.exe", folder=None, source=EXE):
         target_folder = Path(folder) if folder else tmp_path / "host"
         target_folder.mkdir(parents=True, exist_ok=True)
         target = target_folder / name
-        shutil.copy2(EXE, target)
+        shutil.copy2(source, target)
         return target
 
     return make

@@ -10,6 +10,7 @@ import pytest
 
 from conftest import EXE, HELPERS
 from http_support import Answer, StandInServer, unused_port
+from trust_support import SIGNATURE_FORMS, signing  # noqa: F401 (a fixture)
 
 INSTALLER_PATH = "/files/ferl/ZendroWebDaemonSetup.exe"
 SESSION_HEADER = "X-Transmission-Session-Id"
@@ -71,10 +72,10 @@ class Launch:
         if stay:
             Path(str(self.java) + ".stay").touch()
 
-    def start(self, port, exit_code=0, timeout=90):
+    def start(self, port, exit_code=0, timeout=90, exe=EXE):
         env = {**self.env, "ZENDRO_FAKE_INSTALLER_EXIT": str(exit_code)}
         message = json.dumps({"text": "StartDaemon", "port": port})
-        return self.wine.send(message, env=env, timeout=timeout)
+        return self.wine.send(message, env=env, timeout=timeout, exe=exe)
 
     def java_command_lines(self):
         recorded = Path(str(self.java) + ".cmdline")
@@ -221,6 +222,29 @@ def test_a_broken_off_installer_is_not_kept_and_the_next_start_fetches_it_afresh
         assert launch.start(daemon.port).reply == "started"
     assert launch.downloads() == [INSTALLER_PATH, INSTALLER_PATH]
     assert len(launch.installer_runs()) == 1
+
+
+@pytest.mark.parametrize("form", [*SIGNATURE_FORMS, "found-in-temp-with-the-server-down"])
+def test_with_trusted_keys_only_a_signed_installer_runs(launch, signing, form):
+    installer = (HELPERS / "fake_installer.exe").read_bytes()
+    offer = signing.offer(form if form in SIGNATURE_FORMS else "signed", installer)
+    launch.server.answers[INSTALLER_PATH] = Answer(200, offer.file)
+    launch.server.answers[INSTALLER_PATH + ".minisig"] = (
+        Answer(404, b"<html>no such file</html>") if offer.signature is None
+        else Answer(200, offer.signature))
+    expected_downloads = [INSTALLER_PATH] + ([INSTALLER_PATH + ".minisig"]
+                                             if offer.signature_fetched else [])
+    if form == "found-in-temp-with-the-server-down":  # no signature to be had: refused
+        launch.installer.parent.mkdir(parents=True, exist_ok=True)
+        launch.installer.write_bytes(installer)
+        launch.env["ZENDRO_DOWNLOAD_SERVER"] = f"http://127.0.0.1:{unused_port()}"
+        offer.trusted, expected_downloads = False, []
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port, exe=offer.exe)
+    assert run.reply == ("started" if offer.trusted else "failed")
+    assert launch.downloads() == expected_downloads
+    assert len(launch.installer_runs()) == len(launch.java_command_lines()) == offer.trusted
+    assert not launch.installer.exists()
 
 
 @pytest.mark.parametrize("port", ["9091 -Dx=y", "0", "65536", "", "abc", " 9091", "-1", "1e3"])

@@ -155,6 +155,8 @@ def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(f
     ("ZENDRO_FIREFOX_EXTENSION_IDS", 'x"@zendro.com', "name@domain"),
     ("ZENDRO_FIREFOX_EXTENSION_IDS", "zendroweb", "name@domain"),
     ("ZENDRO_HOST_DESCRIPTION", "costs $5", "plain text"),
+    ("ZENDRO_TRUSTED_KEYS", "RWQH900o54exVj26eh6zW+dfGwRjOul22V2w/UeqUqCipmm/mXPJCWIF;RWQH900o",
+     "not a minisign public key"),
 ])
 def test_build_refuses_settings_a_browser_or_the_manifest_would_not_take(
         tmp_path, setting, value, complaint):

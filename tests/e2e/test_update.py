@@ -10,6 +10,7 @@ import zipfile
 import pytest
 
 from conftest import EXE, HELPERS
+from trust_support import SIGNATURE_FORMS, signing  # noqa: F401 (a fixture)
 from update_support import (PACKAGE_PATH, MANIFEST_PATH, UpdateServer, corrupt_entry,
                             find_named, info_zip, make_zip, manifest, tree_snapshot,
                             with_file_version)
@@ -315,6 +316,26 @@ def test_a_damaged_or_unfit_package_leaves_the_executable_untouched(wine, host, 
     update(wine, host, server)
     assert server.requests == [MANIFEST_PATH, PACKAGE_PATH]
     assert host.read_bytes() == previous and not old_of(host).exists()
+    assert temp_guard() == []
+
+
+@pytest.mark.parametrize("form", [*SIGNATURE_FORMS, "signed-but-older"])
+def test_with_trusted_keys_only_a_package_signed_by_one_is_swapped_in(wine, host_copy, server,
+                                                                      temp_guard, signing, form):
+    older = form == "signed-but-older"
+    package = make_zip([("ZendroWebHost.exe", release("0, 9, 9, 9") if older else NEW_EXE)])
+    offer = signing.offer("signed" if older else form, package)
+    host = host_copy(source=offer.exe)
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", offer.file)
+    if offer.signature is not None:
+        server.bodies[PACKAGE_PATH + ".minisig"] = offer.signature
+    update(wine, host, server)
+    assert server.requests == [MANIFEST_PATH, PACKAGE_PATH] + (
+        [PACKAGE_PATH + ".minisig"] if offer.signature_fetched else [])
+    swapped = offer.trusted and not older
+    assert host.read_bytes() == (NEW_EXE if swapped else previous)
+    assert old_of(host).exists() == swapped
     assert temp_guard() == []
 
 

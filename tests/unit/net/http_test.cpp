@@ -81,6 +81,14 @@ TEST(AppendToText, CountsSizeTimesCount) {
     EXPECT_EQ(target, "abcdef");
 }
 
+TEST(AppendToBoundedText, GrowsToItsLimitAndRefusesTheChunkThatWouldPassIt) {
+    BoundedText bounded{"ab", 5};
+    char data[] = "cdef";
+    EXPECT_EQ(AppendToBoundedText(data, 1, 3, &bounded), 3u);
+    EXPECT_EQ(AppendToBoundedText(data, 1, 1, &bounded), 0u);
+    EXPECT_EQ(bounded.text, "abcde");
+}
+
 TEST(DaemonRootUrl, IsTheLoopbackRootOfThePort) {
     EXPECT_EQ(DaemonRootUrl("9091"), "http://127.0.0.1:9091");
 }

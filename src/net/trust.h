@@ -1,0 +1,80 @@
+#pragma once
+
+// Trust in downloads: the publisher's minisign public keys and minisign signatures, and the check
+// of a file against them. Parsing is ours; every cryptographic step is libsodium's.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sodium.h>
+
+namespace zendro {
+
+// A download's signature lives at the download's URL followed by this.
+inline constexpr char kSignatureSuffix[] = ".minisig";
+// minisign limits a trusted comment to 8 KiB; a signature file far beyond that is not one.
+inline constexpr size_t kMaxSignatureFileBytes = 16 * 1024;
+
+using KeyId = std::array<unsigned char, 8>;
+
+struct PublicKey {
+    KeyId id{};
+    std::array<unsigned char, crypto_sign_PUBLICKEYBYTES> key{};
+};
+
+struct TrustedKeys {
+    enum class Mode {
+        kUnverified,  // no key at all: downloads are used as they come
+        kVerify,      // downloads need a valid signature by one of `keys`
+        kRefuseAll,   // a key line could not be read: nothing downloaded is trusted
+    };
+    Mode mode = Mode::kUnverified;
+    std::vector<PublicKey> keys;
+};
+
+// The trusted keys from text holding minisign public keys, one Base64 line each ("RW..."). Blank
+// lines, lines starting with "#" and "untrusted comment:" lines are passed over, so whole .pub
+// files can be joined. Any other line that is not a valid key refuses everything.
+TrustedKeys ParseTrustedKeys(std::string_view text);
+
+// One public key line as minisign writes it (blanks around it allowed).
+bool ParsePublicKey(std::string_view line, PublicKey& key);
+
+struct Signature {
+    KeyId keyId{};
+    std::array<unsigned char, crypto_sign_BYTES> signature{};  // over BLAKE2b-512 of the file
+    std::string trustedComment;                                // without "trusted comment: "
+    std::array<unsigned char, crypto_sign_BYTES> globalSignature{};
+};
+
+// A .minisig file of the prehashed kind (minisign's default): an untrusted comment line, the
+// signature, the trusted comment line and the global signature, each line ended by LF or CR LF
+// (the last one may lack it). The legacy kind, which signs the file itself, is refused: it would
+// need the whole file in memory.
+bool ParseSignatureFile(std::string_view text, Signature& signature);
+
+// The key among `keys` whose id the signature names, or none.
+const PublicKey* FindSigner(const TrustedKeys& keys, const Signature& signature);
+const PublicKey* FindSigner(TrustedKeys&& keys, const Signature& signature) = delete;  // dangles
+
+using FileDigest = std::array<unsigned char, crypto_generichash_BYTES_MAX>;
+
+// BLAKE2b-512 of a stream fed piece by piece, so memory stays flat whatever the file's size.
+class FileHasher {
+  public:
+    FileHasher();
+    void Update(const unsigned char* data, size_t length);
+    FileDigest Finish();
+
+  private:
+    crypto_generichash_state state_;
+};
+
+// Both of minisign's checks: the signature over the file's digest, and the global signature over
+// the signature and the trusted comment, each by `signer`.
+bool VerifySignature(const PublicKey& signer, const Signature& signature, const FileDigest& digest);
+
+}  // namespace zendro

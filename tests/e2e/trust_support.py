@@ -1,0 +1,75 @@
+"""Signed downloads: minisign key pairs made per session, and copies of the executable that
+trust a key (put in with the put_trusted_keys helper)."""
+
+import shutil
+import subprocess
+from pathlib import Path
+from types import SimpleNamespace
+
+import pytest
+
+from conftest import EXE, HELPERS
+
+
+class Publisher:
+    """A minisign key pair without a password."""
+
+    def __init__(self, folder: Path):
+        folder.mkdir(parents=True)
+        self.pub, self.key, self.signed = folder / "k.pub", folder / "k.key", folder / "signed"
+        minisign("-G", "-W", "-p", self.pub, "-s", self.key)
+
+    def sign(self, data: bytes, *options) -> bytes:
+        self.signed.write_bytes(data)
+        minisign("-S", "-s", self.key, "-m", self.signed, "-t", "a release", *options)
+        return Path(f"{self.signed}.minisig").read_bytes()
+
+
+def minisign(*args):
+    subprocess.run(["minisign", *map(str, args)], check=True, stdin=subprocess.DEVNULL,
+                   capture_output=True, timeout=60)
+
+
+def trusting_copy(wine, target: Path, keys: bytes) -> Path:
+    """A copy of the executable whose trusted keys resource holds `keys`."""
+    target.parent.mkdir(parents=True)
+    shutil.copy2(EXE, target)
+    keys_file = target.with_suffix(".keys")
+    keys_file.write_bytes(keys)
+    run = wine.run([wine.to_windows(target), wine.to_windows(keys_file)],
+                   exe=HELPERS / "put_trusted_keys.exe")
+    assert run.returncode == 0, "the keys resource could not be replaced"
+    return target
+
+
+# form: (publisher, stranger, file) -> (file served, its .minisig or None for a 404 with a body).
+# Only "signed" is to be trusted; "key-line-malformed" meets an executable whose keys resource
+# also holds a line that is no key, and so never even fetches the signature.
+SIGNATURE_FORMS = {
+    "signed": lambda p, s, d: (d, p.sign(d)),
+    "one-byte-changed-after-signing": lambda p, s, d: (d[:-1] + bytes([d[-1] ^ 1]), p.sign(d)),
+    "signed-by-an-untrusted-key": lambda p, s, d: (d, s.sign(d)),
+    "signature-missing": lambda p, s, d: (d, None),
+    "signature-empty": lambda p, s, d: (d, b""),
+    "trusted-comment-altered": lambda p, s, d: (d, p.sign(d).replace(b"a release", b"a relapse")),
+    "signature-malformed": lambda p, s, d: (d, b"\n".join(p.sign(d).splitlines()[1:])),
+    "legacy-signature": lambda p, s, d: (d, p.sign(d, "-l")),
+    "key-line-malformed": lambda p, s, d: (d, p.sign(d)),
+}
+
+
+@pytest.fixture(scope="session")
+def signing(wine, tmp_path_factory):
+    folder = tmp_path_factory.mktemp("signing")
+    publisher, stranger = Publisher(folder / "publisher"), Publisher(folder / "stranger")
+    keys = publisher.pub.read_bytes()
+
+    def offer(form, data):
+        file, signature = SIGNATURE_FORMS[form](publisher, stranger, data)
+        broken = form == "key-line-malformed"
+        return SimpleNamespace(file=file, signature=signature, trusted=form == "signed",
+                               exe=refusing if broken else trusting, signature_fetched=not broken)
+
+    trusting = trusting_copy(wine, folder / "trusting" / "ZendroWebHost.exe", keys)
+    refusing = trusting_copy(wine, folder / "refusing" / "ZendroWebHost.exe", keys + b"RWQ0no\n")
+    return SimpleNamespace(offer=offer, publisher=publisher)
