@@ -72,8 +72,8 @@ class Launch:
         if stay:
             Path(str(self.java) + ".stay").touch()
 
-    def start(self, port, exit_code=0, timeout=90, exe=EXE):
-        env = {**self.env, "ZENDRO_FAKE_INSTALLER_EXIT": str(exit_code)}
+    def start(self, port, exit_code=0, timeout=90, exe=EXE, env=None):
+        env = {**self.env, "ZENDRO_FAKE_INSTALLER_EXIT": str(exit_code), **(env or {})}
         message = json.dumps({"text": "StartDaemon", "port": port})
         return self.wine.send(message, env=env, timeout=timeout, exe=exe)
 
