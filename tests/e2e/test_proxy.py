@@ -209,8 +209,7 @@ def test_the_bypass_list_and_a_configuration_script_are_followed(wine, host_copy
     assert temp_guard() == []
 
 
-@pytest.mark.parametrize("scheme", ["http", "https"])
-@pytest.mark.parametrize("source", ["ALL_PROXY", "windows"])
+@pytest.mark.parametrize("source, scheme", [("ALL_PROXY", "http"), ("windows", "https")])
 def test_a_bad_proxy_ends_the_installer_download_in_bounded_time(launch, configure, tls,
                                                                   bad_proxy, source, scheme):
     address, peer = bad_proxy

@@ -79,7 +79,7 @@ TEST(ProxyForScheme, ReadsWinHttpProxyLists) {
         {"[::1]:8080", "http://[::1]:8080", "http://[::1]:8080"},
         {"socks=s:1080;ftp=f:21", "", ""},
         {"https://secure:443", "", ""},
-        {"https=bad host:1;e:5", "http://e:5", "http://e:5"},
+        {"https=bad/host:1;e:5", "http://e:5", "http://e:5"},
         {"https=b:0;https=c:65535", "", "http://c:65535"},
         {"a:65536", "", ""},
         {"a:", "", ""},
