@@ -16,7 +16,7 @@ from daemon_support import settings_file  # noqa: F401 (a fixture)
 from handoff_support import RpcStandIn
 from hostile_support import HostilePeer, never_answers
 from http_support import Answer, StandInServer, unused_port
-from test_daemon_launch import INSTALLER_PATH, DaemonStandIn, launch  # noqa: F401 (a fixture)
+from test_daemon_launch import DaemonStandIn, launch  # noqa: F401 (a fixture)
 from test_update import NEW_EXE, UPDATE, temp_guard  # noqa: F401 (a fixture)
 from update_support import MANIFEST_PATH, PACKAGE_PATH, UpdateServer, make_zip
 
@@ -140,72 +140,47 @@ def test_the_daemon_is_reached_directly_whatever_proxy_is_set(wine, settings_fil
     assert peer is None or peer.connections == 0
 
 
-def served_update(scheme, tls=None):
-    certificate = {"https": "good", "https-untrusted": "self_signed"}.get(scheme)
-    server = UpdateServer(getattr(tls, certificate) if certificate else None)
-    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
-    return server
-
-
-# http_proxy would not reach an https URL; the upper-case name shows Windows' case-blind names.
-@pytest.mark.parametrize("scheme", ["http", "https", "https-untrusted"])
-@pytest.mark.parametrize("source", ["env", "windows"])
+# (how the proxy is set, the download server's scheme). HTTP_PROXY, which libcurl alone would not
+# read for http, shows Windows' case-blind names; "bypass" names the server in the bypass list;
+# "script" sets a configuration script that names the proxy, beside a dead fixed one.
+@pytest.mark.parametrize("setting, scheme", [
+    ("HTTP_PROXY", "http"), ("https_proxy", "https"), ("windows", "http"), ("windows", "https"),
+    ("windows", "https-untrusted"), ("bypass", "http"), ("script", "http")])
 def test_downloads_go_through_the_configured_proxy(wine, host_copy, tls, configure, temp_guard,
-                                                   source, scheme):
+                                                   setting, scheme):
     host = host_copy()
     previous = host.read_bytes()
     proxy = ForwardProxy()
-    server = served_update(scheme, tls)
+    certificate = {"https": tls.good, "https-untrusted": tls.self_signed}.get(scheme)
+    server = UpdateServer(certificate)
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    script = f"function FindProxyForURL(url, host) {{ return 'PROXY 127.0.0.1:{proxy.port}'; }}"
     try:
-        variable = "HTTP_PROXY" if scheme == "http" else "https_proxy"
-        env = configure(variable if source == "env" else source, f"127.0.0.1:{proxy.port}")
-        run = wine.send(UPDATE, exe=host, timeout=120,
-                        env={**env, "ZENDRO_DOWNLOAD_SERVER": server.url})
+        with StandInServer({"/proxy.pac": Answer(200, script.encode())}) as scripts:
+            if setting == "bypass":
+                env = configure("windows", f"127.0.0.1:{proxy.port}", bypass="other.example;127.*")
+            elif setting == "script":
+                env = configure("windows", f"127.0.0.1:{unused_port()}", script=scripts.url + "/proxy.pac")
+            else:
+                env = configure(setting, f"127.0.0.1:{proxy.port}")
+            run = wine.send(UPDATE, exe=host, timeout=120,
+                            env={**env, "ZENDRO_DOWNLOAD_SERVER": server.url})
     finally:
         server.close()
         proxy.close()
     assert run.reply == ""
-    origin = urlsplit(server.url).netloc
-    if scheme == "http":
-        assert proxy.requests == [f"GET {server.url}{MANIFEST_PATH}",
-                                  f"GET {server.url}{PACKAGE_PATH}"]
+    if setting == "bypass":
+        assert proxy.requests == []
+    elif scheme == "http":
+        assert proxy.requests == [f"GET {server.url}{path}" for path in (MANIFEST_PATH, PACKAGE_PATH)]
     else:
-        # A tunnel per transfer; through it, the host checks the origin's own certificate.
-        trusted = scheme == "https"
-        assert proxy.requests == [f"CONNECT {origin}"] * (2 if trusted else 1)
+        # A tunnel per transfer; through it the host checks the origin's own certificate.
+        assert proxy.requests == [f"CONNECT {urlsplit(server.url).netloc}"] * (
+            1 if scheme == "https-untrusted" else 2)
     if scheme == "https-untrusted":
         assert server.requests == [] and host.read_bytes() == previous
     else:
-        assert server.requests == [MANIFEST_PATH, PACKAGE_PATH]
-        assert host.read_bytes() == NEW_EXE
-    assert temp_guard() == []
-
-
-@pytest.mark.parametrize("setting", ["bypass", "script"])
-def test_the_bypass_list_and_a_configuration_script_are_followed(wine, host_copy, configure,
-                                                                  temp_guard, setting):
-    host = host_copy()
-    proxy = ForwardProxy()
-    server = served_update("http")
-    script = f"function FindProxyForURL(url, host) {{ return 'PROXY 127.0.0.1:{proxy.port}'; }}"
-    scripts = StandInServer({"/proxy.pac": Answer(200, script.encode(), [
-        ("Content-Type", "application/x-ns-proxy-autoconfig")])})
-    try:
-        with scripts:
-            if setting == "bypass":
-                configure("windows", f"127.0.0.1:{proxy.port}", bypass="other.example;127.*")
-            else:  # the script wins over the fixed proxy, a dead one here
-                configure("windows", f"127.0.0.1:{unused_port()}", script=scripts.url + "/proxy.pac")
-            run = wine.send(UPDATE, exe=host, timeout=120,
-                            env={"ZENDRO_DOWNLOAD_SERVER": server.url})
-    finally:
-        server.close()
-        proxy.close()
-    assert run.reply == ""
-    assert server.requests == [MANIFEST_PATH, PACKAGE_PATH]
-    assert host.read_bytes() == NEW_EXE
-    assert proxy.requests == ([] if setting == "bypass" else [
-        f"GET {server.url}{MANIFEST_PATH}", f"GET {server.url}{PACKAGE_PATH}"])
+        assert server.requests == [MANIFEST_PATH, PACKAGE_PATH] and host.read_bytes() == NEW_EXE
     assert temp_guard() == []
 
 

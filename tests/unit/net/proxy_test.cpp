@@ -10,26 +10,18 @@
 namespace zendro {
 namespace {
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// An environment; `windows` makes its names case-insensitive, as Windows' are.
+// An environment; on `windows` its names know no case.
 std::function<bool(const std::string&)> Environment(std::map<std::string, std::string> values,
                                                     bool windows) {
-    return [values, windows](const std::string& name) {
-        for (const auto& [key, value] : values) {
-            const bool same = windows ? SameIgnoringCase(key, name) : key == name;
-            if (same && !value.empty()) return true;
-        }
-        return false;
+    const auto fold = [windows](std::string name) {
+        for (char& c : name) c = windows ? static_cast<char>(std::tolower(c)) : c;
+        return name;
+    };
+    std::map<std::string, std::string> folded;
+    for (const auto& [name, value] : values) folded.emplace(fold(name), value);
+    return [folded, fold](const std::string& name) {
+        const auto found = folded.find(fold(name));
+        return found != folded.end() && !found->second.empty();
     };
 }
 
