@@ -142,10 +142,11 @@ def test_the_daemon_is_reached_directly_whatever_proxy_is_set(wine, settings_fil
 
 # (how the proxy is set, the download server's scheme). HTTP_PROXY, which libcurl alone would not
 # read for http, shows Windows' case-blind names; "bypass" names the server in the bypass list;
-# "script" sets a configuration script that names the proxy, beside a dead fixed one.
+# "script" sets a configuration script that names the proxy, beside a dead fixed one;
+# "silent-script" one whose server never answers, beside the fixed proxy, which is used in time.
 @pytest.mark.parametrize("setting, scheme", [
     ("HTTP_PROXY", "http"), ("https_proxy", "https"), ("windows", "http"), ("windows", "https"),
-    ("windows", "https-untrusted"), ("bypass", "http"), ("script", "http")])
+    ("windows", "https-untrusted"), ("bypass", "http"), ("script", "http"), ("silent-script", "http")])
 def test_downloads_go_through_the_configured_proxy(wine, host_copy, tls, configure, temp_guard,
                                                    setting, scheme):
     host = host_copy()
@@ -156,11 +157,14 @@ def test_downloads_go_through_the_configured_proxy(wine, host_copy, tls, configu
     server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
     script = f"function FindProxyForURL(url, host) {{ return 'PROXY 127.0.0.1:{proxy.port}'; }}"
     try:
-        with StandInServer({"/proxy.pac": Answer(200, script.encode())}) as scripts:
+        with StandInServer({"/proxy.pac": Answer(200, script.encode())}) as scripts, \
+                HostilePeer(never_answers) as silent:
             if setting == "bypass":
                 env = configure("windows", f"127.0.0.1:{proxy.port}", bypass="other.example;127.*")
             elif setting == "script":
                 env = configure("windows", f"127.0.0.1:{unused_port()}", script=scripts.url + "/proxy.pac")
+            elif setting == "silent-script":
+                env = configure("windows", f"127.0.0.1:{proxy.port}", script=silent.url + "/p.pac")
             else:
                 env = configure(setting, f"127.0.0.1:{proxy.port}")
             run = wine.send(UPDATE, exe=host, timeout=120,
@@ -168,7 +172,7 @@ def test_downloads_go_through_the_configured_proxy(wine, host_copy, tls, configu
     finally:
         server.close()
         proxy.close()
-    assert run.reply == ""
+    assert run.reply == "" and run.seconds < 15, run.seconds
     if setting == "bypass":
         assert proxy.requests == []
     elif scheme == "http":
