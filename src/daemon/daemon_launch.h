@@ -15,6 +15,9 @@ inline constexpr wchar_t kInstallerFileName[] = L"ZendroWebDaemonSetup.exe";
 // The daemon answers within this many probes, this far apart, or counts as not started.
 inline constexpr int kDaemonProbeCount = 20;
 inline constexpr unsigned kDaemonProbeIntervalMs = 500;
+// ...and all of them within this long: a port that accepts and never answers would otherwise hold
+// every probe to its own 20 s limit, and the reply back for minutes.
+inline constexpr unsigned long long kDaemonWaitLimitMs = 30000;
 
 // A port as the daemon takes it: 1 to 5 ASCII digits with a value from 1 to 65535. The text goes
 // into the Java command line unquoted, so anything else could smuggle in options.

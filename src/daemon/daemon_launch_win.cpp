@@ -1,5 +1,6 @@
 #include "daemon/daemon_launch_win.h"
 
+#include <algorithm>
 #include <array>
 #include <shlwapi.h>
 #include <windows.h>
@@ -71,8 +72,12 @@ bool StartJava(const std::wstring& java, const std::wstring& parameters) {
 }
 
 bool WaitForDaemon(const std::string& port) {
+    const ULONGLONG deadline = ::GetTickCount64() + kDaemonWaitLimitMs;
     for (int probe = 0; probe < kDaemonProbeCount; ++probe) {
-        if (ProbeDaemon(port)) return true;
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) break;
+        const long left = static_cast<long>(deadline - now);
+        if (ProbeDaemon(port, std::min(left, kTransferTimeoutSeconds * 1000))) return true;
         ::Sleep(kDaemonProbeIntervalMs);
     }
     return false;

@@ -9,6 +9,7 @@
 namespace zendro {
 
 inline constexpr char kUserAgent[] = "Zendro core";
+inline constexpr wchar_t kUserAgentWide[] = L"Zendro core";
 inline constexpr long kConnectTimeoutSeconds = 10;
 inline constexpr long kTransferTimeoutSeconds = 20;
 inline constexpr long kNoTransferTimeout = 0;  // libcurl's "no overall limit"
@@ -36,8 +37,10 @@ bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& bo
 // `path` alone.
 bool HttpDownloadToFile(const std::string& url, const std::wstring& path);
 
-// True when something answers HTTP on 127.0.0.1:`port` and a session header line is known.
-bool ProbeDaemon(const std::string& port);
+// True when something answers HTTP on 127.0.0.1:`port` within `timeoutMilliseconds` and a session
+// header line is known.
+bool ProbeDaemon(const std::string& port,
+                 long timeoutMilliseconds = kTransferTimeoutSeconds * 1000);
 
 // The last "X-Transmission-Session-Id" line seen in this process, without its line end; empty
 // until one arrives.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "net/http.h"
+#include "net/proxy_win.h"
 #include "net/tls_win.h"
 #include "win/curl_owners_win.h"
 #include "win/owners_win.h"
@@ -13,8 +14,13 @@
 namespace zendro {
 
 void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeoutSeconds,
-                                 curl_write_callback write, void* target) {
+                                 curl_write_callback write, void* target, Route route) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    if (route == Route::kLoopback) {
+        UseNoProxy(curl);
+    } else {
+        UseUserProxy(curl, url);
+    }
     curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
@@ -132,13 +138,14 @@ bool HttpDownloadToFile(const std::string& url, const std::wstring& path) {
     return download.size() > 0 && download.RenameTo(path);
 }
 
-bool ProbeDaemon(const std::string& port) {
+bool ProbeDaemon(const std::string& port, long timeoutMilliseconds) {
     UniqueCurl curl(curl_easy_init());
     if (!curl) return false;
     std::string body;
     std::string headers;
     ApplyCommonTransferSettings(curl.get(), DaemonRootUrl(port), kTransferTimeoutSeconds,
-                                AppendToText, &body);
+                                AppendToText, &body, Route::kLoopback);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, std::max(timeoutMilliseconds, 1L));
     curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, AppendToText);
     curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headers);
     curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));

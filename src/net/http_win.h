@@ -6,12 +6,17 @@
 
 namespace zendro {
 
-// The settings every transfer of the host shares: URL, user agent "Zendro core", libcurl's trace
-// on standard error, no progress meter, 10 s to connect, `timeoutSeconds` in all
-// (kNoTransferTimeout for none), and the body handed to `write` with `target`. Redirects are not
-// followed and HTTP error statuses do not fail a transfer. Only http and https are spoken; an https
-// peer must show a certificate that Windows trusts for the URL's host name.
+// Where a transfer goes: to the daemon on this machine, never through a proxy, or out to the
+// download server (or wherever its documents point) through the proxy the user has.
+enum class Route { kLoopback, kOutside };
+
+// The settings every transfer of the host shares: URL, the proxy of its `route`, user agent "Zendro
+// core", libcurl's trace on standard error, no progress meter, 10 s to connect, `timeoutSeconds` in
+// all (kNoTransferTimeout for none), and the body handed to `write` with `target`. Redirects are
+// not followed and HTTP error statuses do not fail a transfer. Only http and https are spoken; an
+// https peer must show a certificate that Windows trusts for the URL's host name.
 void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeoutSeconds,
-                                 curl_write_callback write, void* target);
+                                 curl_write_callback write, void* target,
+                                 Route route = Route::kOutside);
 
 }  // namespace zendro

@@ -12,7 +12,7 @@ bool PostRpcRequest(std::string body, std::string port) {
     // Without a handle the reply stays empty and is judged like an unparseable one.
     if (curl) {
         ApplyCommonTransferSettings(curl.get(), RpcEndpoint(port), kTransferTimeoutSeconds,
-                                    AppendToText, &reply);
+                                    AppendToText, &reply, Route::kLoopback);
         UniqueHeaderList headers;
         std::string scratchHeaders;
         if (!SessionHeaderLine().empty()) {

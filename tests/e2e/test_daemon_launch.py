@@ -9,6 +9,7 @@ from pathlib import Path
 import pytest
 
 from conftest import EXE, HELPERS
+from hostile_support import HostilePeer, never_answers
 from http_support import Answer, StandInServer, unused_port
 from trust_support import SIGNATURE_FORMS, signing  # noqa: F401 (a fixture)
 
@@ -72,8 +73,8 @@ class Launch:
         if stay:
             Path(str(self.java) + ".stay").touch()
 
-    def start(self, port, exit_code=0, timeout=90, exe=EXE):
-        env = {**self.env, "ZENDRO_FAKE_INSTALLER_EXIT": str(exit_code)}
+    def start(self, port, exit_code=0, timeout=90, exe=EXE, env=None):
+        env = {**self.env, "ZENDRO_FAKE_INSTALLER_EXIT": str(exit_code), **(env or {})}
         message = json.dumps({"text": "StartDaemon", "port": port})
         return self.wine.send(message, env=env, timeout=timeout, exe=exe)
 
@@ -273,6 +274,16 @@ def test_failed_after_twenty_probes_when_nothing_listens(launch):
     assert run.reply == "failed"
     assert 9.9 <= run.seconds < 16, run.seconds
     assert len(launch.java_command_lines()) == 1
+
+
+def test_a_port_that_never_answers_fails_within_the_waits_deadline(launch):
+    launch.install_fake_java()
+    with HostilePeer(never_answers) as peer:
+        run = launch.start(str(peer.port), timeout=90)
+    # 20 probes of up to 20 s each would take minutes; together they have 30 s.
+    assert run.reply == "failed"
+    assert 29 <= run.seconds < 36, run.seconds
+    assert peer.connections >= 1
 
 
 @pytest.mark.parametrize("mode", ["no-header", "lowercase"])
