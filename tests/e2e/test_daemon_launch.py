@@ -227,7 +227,8 @@ def test_a_broken_off_installer_is_not_kept_and_the_next_start_fetches_it_afresh
 @pytest.mark.parametrize("form", [*SIGNATURE_FORMS, "found-in-temp-with-the-server-down"])
 def test_with_trusted_keys_only_a_signed_installer_runs(launch, signing, form):
     installer = (HELPERS / "fake_installer.exe").read_bytes()
-    offer = signing.offer(form if form in SIGNATURE_FORMS else "signed", installer)
+    offer = signing.offer(form if form in SIGNATURE_FORMS else "signed", installer,
+                          "ZendroWebDaemonSetup.exe")
     launch.server.answers[INSTALLER_PATH] = Answer(200, offer.file)
     launch.server.answers[INSTALLER_PATH + ".minisig"] = (
         Answer(404, b"<html>no such file</html>") if offer.signature is None
