@@ -15,7 +15,7 @@ namespace zendro {
 bool BindLibraries(std::initializer_list<const char*> dlls);
 
 // BindLibraries for what every transfer calls into: Winsock and Schannel under libcurl, the
-// certificate check, and libsodium's random numbers.
+// certificate check (with the host name's ASCII form), and libsodium's random numbers.
 bool BindTransferLibraries();
 
 // From now on a DLL or function that cannot be bound at its first call ends the run: the reply
