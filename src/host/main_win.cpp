@@ -25,6 +25,7 @@ void RunNativeMessaging() {
         [](const std::optional<std::string>& owed) {
             zendro::OweReply(owed ? zendro::BuildReplyFrame(*owed) : "");
         });
+    zendro::OweReply("");  // the one reply of the run is the one below
     if (reply) {
         const std::string frame = zendro::BuildReplyFrame(*reply);
         std::fwrite(frame.data(), 1, frame.size(), stdout);

@@ -38,7 +38,7 @@ bool BindLibraries(std::initializer_list<const char*> dlls) {
 
 bool BindTransferLibraries() {
     return BindLibraries(
-        {"ws2_32.dll", "advapi32.dll", "bcrypt.dll", "crypt32.dll", "secur32.dll"});
+        {"ws2_32.dll", "advapi32.dll", "bcrypt.dll", "crypt32.dll", "secur32.dll", "normaliz.dll"});
 }
 
 void EndRunWhenABindingFails() { __pfnDliFailureHook2 = OnBindingFailed; }
