@@ -121,7 +121,7 @@ def update_memory(prefix, scratch: Path) -> list:
         package = make_zip([("ZendroWebHost.exe", newer), ("payload.bin", payload)],
                            compression=zipfile.ZIP_STORED)
         del payload
-        signature = publisher.sign(package)
+        signature = publisher.sign(package, "ZendroWebHost.zip")
         plain = update_run(prefix, scratch, EXE, package)
         verified = update_run(prefix, scratch, keyed, package, signature)
         done = plain[2] and verified[2]

@@ -41,7 +41,7 @@ function(zendro_write_installer_settings output)
     endif()
     zendro_check_plain_text(ZENDRO_HOST_DESCRIPTION "${ZENDRO_HOST_DESCRIPTION}")
     zendro_check_plain_text(ZENDRO_PUBLISHER "${ZENDRO_PUBLISHER}")
-    zendro_check_trusted_keys()
+    zendro_read_trusted_keys(keys)
 
     set(origins "")
     foreach(id IN LISTS ZENDRO_CHROMIUM_EXTENSION_IDS)

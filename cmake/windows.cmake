@@ -39,7 +39,8 @@ set(ZENDRO_THIRD_PARTY_LIBS
 add_library(zendro_deps INTERFACE)
 target_include_directories(zendro_deps SYSTEM INTERFACE "${ZENDRO_DEPS_PREFIX}/include")
 target_link_libraries(zendro_deps INTERFACE ${ZENDRO_THIRD_PARTY_LIBS} ${ZENDRO_CURL_SYSTEM_LIBS}
-    shlwapi shell32 ole32 oleaut32 uuid version advapi32 user32 ws2_32 crypt32 secur32 winhttp)
+    shlwapi shell32 ole32 oleaut32 uuid version advapi32 user32 ws2_32 crypt32 secur32 normaliz
+    winhttp)
 
 add_library(zendro_core STATIC ${ZENDRO_PORTABLE_SOURCES} ${ZENDRO_WINDOWS_SOURCES})
 target_include_directories(zendro_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
@@ -59,7 +60,8 @@ zendro_write_trusted_keys_rc(${PROJECT_BINARY_DIR}/trusted_keys.rc)
 # libraries that only transfers need: a browser pays for every DLL at every request. The product
 # binds them at their first call instead, so a command that needs none of them loads none.
 set(ZENDRO_DELAY_IMPORT_LIBS)
-foreach(dll user32 shell32 ole32 oleaut32 shlwapi version ws2_32 bcrypt advapi32 crypt32 secur32 winhttp)
+foreach(dll user32 shell32 ole32 oleaut32 shlwapi version ws2_32 bcrypt advapi32 crypt32 secur32
+            normaliz winhttp)
     set(library ${PROJECT_BINARY_DIR}/delayload/libdelay_${dll}.a)
     add_custom_command(
         OUTPUT ${library}

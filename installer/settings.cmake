@@ -28,9 +28,3 @@ set(ZENDRO_PUBLISHER "Zendro" CACHE STRING "Publisher shown in the list of insta
 # optional port, nothing more (no path, no trailing slash).
 set(ZENDRO_BUILTIN_DOWNLOAD_SERVER "http://download.zendro.com" CACHE STRING
     "Built-in download server of the host: http(s)://host[:port]")
-
-# minisign public keys (the Base64 line of each .pub file, "RW..."), ';'-separated, that the
-# daemon installer and host updates must be signed with; each download's signature is fetched from
-# its URL + ".minisig". Empty: downloads are not verified. See "Publishing a release" in README.md.
-set(ZENDRO_TRUSTED_KEYS "" CACHE STRING
-    "minisign public keys trusted to sign downloads, ';'-separated (empty: no verification)")

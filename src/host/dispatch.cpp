@@ -1,5 +1,7 @@
 #include "host/dispatch.h"
 
+#include "daemon/daemon_launch.h"
+#include "desktop/folders.h"
 #include "win/json.h"
 #include "win/text.h"
 
@@ -12,6 +14,13 @@ constexpr char kSetReply[] = "set";
 constexpr char kUnsetReply[] = "unset";
 
 }  // namespace
+
+std::string UnavailableOperations::StartDaemon(const std::string&) { return kDaemonFailed; }
+
+std::string UnavailableOperations::SelectDownloadFolder() {
+    const std::wstring_view cancelled = kFolderChoiceCancelled;  // ASCII
+    return std::string(cancelled.begin(), cancelled.end());
+}
 
 std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations) {
     const std::optional<std::string> command = ReadTextMember(message, "text");
@@ -54,9 +63,14 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
     return std::nullopt;
 }
 
-std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations) {
+std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations,
+                                         const ReplyOwed& owe) {
     const std::optional<Json::Value> message = ReadMessage(read);
     if (!message) return kParseFailedReply;
+    if (owe) {
+        UnavailableOperations unavailable;
+        owe(Dispatch(*message, unavailable));
+    }
     return Dispatch(*message, operations);
 }
 

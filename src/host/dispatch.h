@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,11 +35,32 @@ class Operations {
     virtual void RunSelfUpdate() = 0;
 };
 
+// Every operation failing, as its caller sees failure: what a command owes when the run cannot
+// carry it out.
+class UnavailableOperations final : public Operations {
+  public:
+    std::string ReadDaemonPort() override { return ""; }
+    std::string GetListeningPort() override { return ""; }
+    std::string StartDaemon(const std::string& port) override;
+    std::string DefaultDownloadFolder() override { return ""; }
+    std::string SelectDownloadFolder() override;
+    bool OpenContainingFolder(const std::string&) override { return false; }
+    bool CheckDefaultApplication() override { return false; }
+    bool SetDefaultApplication() override { return false; }
+    void UnsetDefaultApplication() override {}
+    void RunSelfUpdate() override {}
+};
+
 // Carries out the one command of a run and returns its reply text, or nothing when the command
 // is unknown (the extension then sees the host close without a reply).
 std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations);
 
+// Hands over the reply a command owes should it fail (nothing: it owes none), before it runs.
+using ReplyOwed = std::function<void(const std::optional<std::string>& reply)>;
+
 // One native messaging run: read the frame, dispatch it, and return the reply to send, if any.
-std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations);
+// `owe`, when given, learns the reply owed on failure before the command runs.
+std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations,
+                                         const ReplyOwed& owe = nullptr);
 
 }  // namespace zendro

@@ -10,6 +10,7 @@
 #include "host/dispatch.h"
 #include "host/handoff_win.h"
 #include "host/operations_win.h"
+#include "win/late_binding_win.h"
 
 namespace {
 
@@ -20,7 +21,11 @@ void RunNativeMessaging() {
 
     zendro::WindowsOperations operations;
     const auto reply = zendro::HandleRequest(
-        [](char* buffer, size_t size) { return std::fread(buffer, 1, size, stdin); }, operations);
+        [](char* buffer, size_t size) { return std::fread(buffer, 1, size, stdin); }, operations,
+        [](const std::optional<std::string>& owed) {
+            zendro::OweReply(owed ? zendro::BuildReplyFrame(*owed) : "");
+        });
+    zendro::OweReply("");  // the one reply of the run is the one below
     if (reply) {
         const std::string frame = zendro::BuildReplyFrame(*reply);
         std::fwrite(frame.data(), 1, frame.size(), stdout);
@@ -31,9 +36,16 @@ void RunNativeMessaging() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    zendro::EndRunWhenABindingFails();
     try {
         if (argc == 2) {
-            zendro::RunShellHandOff(argv[1]);
+            // The daemon's port and folder through the shell, RPC, then the browser through the
+            // registry and the shell.
+            if (zendro::BindLibraries(
+                    {"shell32.dll", "shlwapi.dll", "ole32.dll", "advapi32.dll"}) &&
+                zendro::BindTransferLibraries()) {
+                zendro::RunShellHandOff(argv[1]);
+            }
         } else {
             RunNativeMessaging();
         }

@@ -17,6 +17,9 @@ class WindowsOperations final : public Operations {
     bool SetDefaultApplication() override;
     void UnsetDefaultApplication() override;
     void RunSelfUpdate() override;
+
+  private:
+    UnavailableOperations unavailable_;  // what each one answers when its DLLs cannot be bound
 };
 
 }  // namespace zendro

@@ -33,7 +33,19 @@ bool IsHostCharacter(char c) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+bool IsHttps(std::string_view url) {
+    static constexpr std::string_view kHttps = "https://";
+    return url.size() >= kHttps.size() &&
+           std::equal(kHttps.begin(), kHttps.end(), url.begin(), [](char wanted, char c) {
+               return wanted == (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+           });
+}
+
 }  // namespace
+
+bool KeepsTransport(std::string_view source, std::string_view target) {
+    return !IsHttps(source) || IsHttps(target);
+}
 
 const std::string& SessionHeaderLine() { return MutableSessionHeaderLine(); }
 

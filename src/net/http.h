@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace zendro {
 
@@ -60,6 +61,12 @@ struct BoundedText {
 // libcurl write callback into the BoundedText `target`: returns size * count, or 0 (which aborts
 // the transfer) when the text would pass its limit or memory runs out.
 size_t AppendToBoundedText(char* data, size_t size, size_t count, void* target);
+
+// Whether `target`, named by a document that came from `source`, may be fetched: a document that
+// came over HTTPS names only HTTPS URLs, since a plain-HTTP one would hand what it protects (which
+// package, its signature) to anyone on the way. Schemes are compared as libcurl reads them, in
+// any case; a target without a scheme is one libcurl would fetch over HTTP.
+bool KeepsTransport(std::string_view source, std::string_view target);
 
 // "http://127.0.0.1:" + port, the daemon's web root.
 std::string DaemonRootUrl(const std::string& port);

@@ -13,6 +13,7 @@
 #include "net/http.h"
 #include "net/proxy.h"
 #include "win/curl_owners_win.h"
+#include "win/late_binding_win.h"
 #include "win/text_win.h"
 #include "win/unique_resource.h"
 
@@ -159,6 +160,8 @@ void UseUserProxy(CURL* curl, const std::string& url) {
     // libcurl reads these variables itself, and its no_proxy with them.
     if (!LibcurlProxyVariable(scheme.get(), EnvironmentHolds).empty()) return;
 
+    // Where WinHTTP cannot be had, the proxy cannot be determined: the transfer goes direct.
+    if (!BindLibraries({"winhttp.dll"})) return;
     const UserProxySetting& setting = UserSetting();
     const long portNumber = std::strtol(port.get(), nullptr, 10);
     std::string proxy;

@@ -29,7 +29,22 @@ static_assert(kChainOfflineRevocation == CERT_TRUST_IS_OFFLINE_REVOCATION);
 // SECURITY_FLAG_IGNORE_REVOCATION of wininet.h, for the SSL policy's own checks.
 constexpr DWORD kIgnoreRevocation = 0x00000080;
 
-// The host name of the transfer's URL, as libcurl parsed it to connect.
+// Windows' own conversion of an international name to its ASCII form.
+std::string IdnToAsciiName(std::string_view utf8) {
+    const std::wstring name = ToWide(std::string(utf8));
+    if (name.empty()) return {};
+    const int length = ::IdnToAscii(0, name.c_str(), static_cast<int>(name.size()), nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring ascii(static_cast<size_t>(length), L'\0');
+    if (::IdnToAscii(0, name.c_str(), static_cast<int>(name.size()), ascii.data(), length) !=
+        length) {
+        return {};
+    }
+    return ToNarrow(ascii);
+}
+
+// The host name of the transfer's URL, as libcurl parsed it to connect, in the form the
+// certificate is compared with.
 std::wstring ServerName(CURL* curl) {
     char* url = nullptr;
     if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || url == nullptr) {
@@ -39,7 +54,7 @@ std::wstring ServerName(CURL* curl) {
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK) return {};
     UniqueCurlText host;
     if (curl_url_get(parsed.get(), CURLUPART_HOST, host.put(), 0) != CURLUE_OK) return {};
-    return ToWide(host.get());
+    return ToWide(CertificateHostName(host.get(), IdnToAsciiName));
 }
 
 bool IsTrustedServerCertificate(PCCERT_CONTEXT certificate, const std::wstring& serverName) {

@@ -49,6 +49,13 @@ bool NextLine(std::string_view& text, std::string_view& line, bool& ended) {
     return true;
 }
 
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 }  // namespace
 
 bool ParsePublicKey(std::string_view line, PublicKey& key) {
@@ -133,8 +140,53 @@ FileDigest FileHasher::Finish() {
     return digest;
 }
 
-bool VerifySignature(const PublicKey& signer, const Signature& signature,
-                     const FileDigest& digest) {
+std::string SignedFileName(std::string_view url) {
+    const size_t schemeEnd = url.find("://");
+    if (schemeEnd == 0 || schemeEnd == std::string_view::npos ||
+        url.find_first_of("?#") != std::string_view::npos) {
+        return {};
+    }
+    const size_t pathStart = url.find('/', schemeEnd + 3);
+    if (pathStart == std::string_view::npos) return {};
+    const std::string_view segment = url.substr(url.rfind('/') + 1);
+    std::string name;
+    for (size_t i = 0; i < segment.size(); ++i) {
+        unsigned char byte = static_cast<unsigned char>(segment[i]);
+        if (byte == '%') {
+            const int high = i + 2 < segment.size() ? HexValue(segment[i + 1]) : -1;
+            const int low = high >= 0 ? HexValue(segment[i + 2]) : -1;
+            if (low < 0) return {};
+            byte = static_cast<unsigned char>(high * 16 + low);
+            i += 2;
+        } else if (byte == ' ') {
+            return {};  // not sent as it stands; its escaped form is
+        }
+        if (byte < 0x20 || byte == 0x7F || byte == '/' || byte == '\\') return {};
+        name.push_back(static_cast<char>(byte));
+    }
+    // libcurl takes dot segments away: the file fetched would not be the one named.
+    if (name.empty() || name == "." || name == "..") return {};
+    return name;
+}
+
+bool TrustedCommentNamesFile(std::string_view comment, std::string_view fileName) {
+    static constexpr std::string_view kFileField = "file:";
+    if (fileName.empty()) return false;
+    bool named = false;
+    for (;;) {
+        const size_t end = comment.find('\t');
+        const std::string_view field = comment.substr(0, end);
+        if (StartsWith(field, kFileField)) {
+            if (field.substr(kFileField.size()) != fileName) return false;
+            named = true;
+        }
+        if (end == std::string_view::npos) return named;
+        comment.remove_prefix(end + 1);
+    }
+}
+
+bool VerifySignature(const PublicKey& signer, const Signature& signature, const FileDigest& digest,
+                     std::string_view fileName) {
     if (crypto_sign_verify_detached(signature.signature.data(), digest.data(), digest.size(),
                                     signer.key.data()) != 0) {
         return false;
@@ -143,7 +195,8 @@ bool VerifySignature(const PublicKey& signer, const Signature& signature,
     signedTail += signature.trustedComment;
     return crypto_sign_verify_detached(signature.globalSignature.data(),
                                        reinterpret_cast<const unsigned char*>(signedTail.data()),
-                                       signedTail.size(), signer.key.data()) == 0;
+                                       signedTail.size(), signer.key.data()) == 0 &&
+           TrustedCommentNamesFile(signature.trustedComment, fileName);
 }
 
 }  // namespace zendro

@@ -73,8 +73,22 @@ class FileHasher {
     crypto_generichash_state state_;
 };
 
-// Both of minisign's checks: the signature over the file's digest, and the global signature over
-// the signature and the trusted comment, each by `signer`.
-bool VerifySignature(const PublicKey& signer, const Signature& signature, const FileDigest& digest);
+// The name a download's signature must carry: the last segment of the path of `url`, its
+// percent-escapes decoded. Empty, so that nothing matches, when that cannot be told for sure: a
+// URL without "scheme://", with a query or a fragment (the signature's URL, `url` + ".minisig",
+// would then not name the file's own path), a path that ends in "/", ".", "..", a bad escape, or
+// a name holding a separator or a control character.
+std::string SignedFileName(std::string_view url);
+
+// Whether a trusted comment holds the tab-separated field "file:<fileName>", as minisign writes by
+// default ("timestamp:<seconds>\tfile:<name>\thashed"), and no "file:" field naming another file.
+// An empty `fileName` matches nothing.
+bool TrustedCommentNamesFile(std::string_view comment, std::string_view fileName);
+
+// minisign's two checks, the signature over the file's digest and the global signature over the
+// signature and the trusted comment, each by `signer`; and then that the trusted comment names
+// `fileName`, so that a signature for one file is worth nothing for another.
+bool VerifySignature(const PublicKey& signer, const Signature& signature, const FileDigest& digest,
+                     std::string_view fileName);
 
 }  // namespace zendro

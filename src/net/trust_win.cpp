@@ -53,7 +53,7 @@ bool IsDownloadTrusted(const std::string& url, const std::wstring& path) {
     const PublicKey* signer = FindSigner(keys, signature);
     FileDigest digest;
     return signer != nullptr && DigestFile(path, digest) &&
-           VerifySignature(*signer, signature, digest);
+           VerifySignature(*signer, signature, digest, SignedFileName(url));
 }
 
 }  // namespace zendro

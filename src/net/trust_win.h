@@ -15,8 +15,8 @@ bool DigestFile(const std::wstring& path, FileDigest& digest);
 
 // Whether the file downloaded from `url` to `path` may be used. Without trusted keys every
 // download may, as in builds before keys existed. With them, only a file whose signature at
-// `url` + ".minisig" is valid and made by one of those keys; a missing or unreadable signature, or
-// keys that could not be read, trust nothing.
+// `url` + ".minisig" is valid, made by one of those keys and names the file of `url` in its trusted
+// comment; a missing or unreadable signature, or keys that could not be read, trust nothing.
 bool IsDownloadTrusted(const std::string& url, const std::wstring& path);
 
 }  // namespace zendro

@@ -102,6 +102,7 @@ void UpdateExecutable(const UpdateSources& sources) {
     std::string newVersion;
     ParseUpdateManifest(manifest, packageUrl, newVersion);
     if (packageUrl.empty() || newVersion.empty()) return;
+    if (!KeepsTransport(sources.manifestUrl, packageUrl)) return;
     if (CompareVersions(newVersion, installedVersion) >= 0) return;  // never a downgrade
 
     if (sources.tempFolder.empty()) return;

@@ -17,7 +17,8 @@ struct UpdateSources {
 };
 
 // Replaces the executable with the one in the package that the manifest names, when the manifest
-// names a newer version, the package is trusted, and the packaged program's own version is newer
+// names a newer version, the package's URL keeps the manifest's transport (never plain HTTP after
+// HTTPS), the package is trusted, and the packaged program's own version is newer
 // too. The previous executable stays beside it with ".old" appended; when the new one cannot be
 // put in place the previous one is moved back. Every failure ends the attempt quietly, and the
 // work folder goes with it.

@@ -228,7 +228,8 @@ def test_a_broken_off_installer_is_not_kept_and_the_next_start_fetches_it_afresh
 @pytest.mark.parametrize("form", [*SIGNATURE_FORMS, "found-in-temp-with-the-server-down"])
 def test_with_trusted_keys_only_a_signed_installer_runs(launch, signing, form):
     installer = (HELPERS / "fake_installer.exe").read_bytes()
-    offer = signing.offer(form if form in SIGNATURE_FORMS else "signed", installer)
+    offer = signing.offer(form if form in SIGNATURE_FORMS else "signed", installer,
+                          "ZendroWebDaemonSetup.exe")
     launch.server.answers[INSTALLER_PATH] = Answer(200, offer.file)
     launch.server.answers[INSTALLER_PATH + ".minisig"] = (
         Answer(404, b"<html>no such file</html>") if offer.signature is None
@@ -246,6 +247,21 @@ def test_with_trusted_keys_only_a_signed_installer_runs(launch, signing, form):
     assert launch.downloads() == expected_downloads
     assert len(launch.installer_runs()) == len(launch.java_command_lines()) == offer.trusted
     assert not launch.installer.exists()
+
+
+@pytest.mark.parametrize("command, denied, owed", [
+    ("UpdateNativeHost", "version", ""),
+    ("StartDaemon", "ws2_32", "failed"),
+    ("StartDaemon", "shell32", "failed"),
+])
+def test_a_dll_that_cannot_be_bound_fails_the_command_with_its_reply(launch, command, denied, owed):
+    """The DLLs bound at first use: one denied (as a broken system would) fails the command that
+    needs it before it starts, with the reply it owes on failure, and exit code 0."""
+    env = {**launch.env, "WINEDLLOVERRIDES": f"{launch.wine.env['WINEDLLOVERRIDES']};{denied}=d"}
+    run = launch.wine.send(json.dumps({"text": command, "port": "9091"}), env=env, timeout=60)
+    assert run.reply == owed and run.returncode == 0
+    assert launch.downloads() == [] and launch.installer_runs() == []
+    assert launch.java_command_lines() == []
 
 
 @pytest.mark.parametrize("port", ["9091 -Dx=y", "0", "65536", "", "abc", " 9091", "-1", "1e3"])

@@ -3,6 +3,7 @@ of its own: installing, upgrading over a running host, and uninstalling."""
 
 import json
 import re
+import shutil
 import subprocess
 from pathlib import Path
 
@@ -15,6 +16,7 @@ from installer_support import (BROWSER_VENDOR_KEYS, SETUP, UNINSTALL_KEY, build_
                                wait_until)
 
 CHECK = '{"text":"CheckNativeMessagingHost"}'
+KEY = "RWQH900o54exVj26eh6zW+dfGwRjOul22V2w/UeqUqCipmm/mXPJCWIF"  # a minisign public key line
 
 
 @pytest.fixture(scope="module")
@@ -155,8 +157,7 @@ def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(f
     ("ZENDRO_FIREFOX_EXTENSION_IDS", 'x"@zendro.com', "name@domain"),
     ("ZENDRO_FIREFOX_EXTENSION_IDS", "zendroweb", "name@domain"),
     ("ZENDRO_HOST_DESCRIPTION", "costs $5", "plain text"),
-    ("ZENDRO_TRUSTED_KEYS", "RWQH900o54exVj26eh6zW+dfGwRjOul22V2w/UeqUqCipmm/mXPJCWIF;RWQH900o",
-     "not a minisign public key"),
+    ("ZENDRO_TRUSTED_KEYS", KEY, "no longer read"),  # a setting of older builds
 ])
 def test_build_refuses_settings_a_browser_or_the_manifest_would_not_take(
         tmp_path, setting, value, complaint):
@@ -166,6 +167,30 @@ def test_build_refuses_settings_a_browser_or_the_manifest_would_not_take(
          str(ROOT / "cmake" / "installer.cmake")], capture_output=True, text=True, timeout=60)
     assert result.returncode != 0 and complaint in " ".join(result.stderr.split())
     assert not output.exists()
+
+
+@pytest.mark.parametrize("keys, complaint", [
+    ("", None),
+    (f"\ufeff# ours; [see README\r\nuntrusted comment: minisign public key\r\n {KEY}\t\n\n", None),
+    (f"{KEY}\nRWQH900o\n", "line 2: \"RWQH900o\" is not a minisign public key"),
+    (f"{KEY};{KEY}\n", "is not a minisign public key"),
+    ("RU" + KEY[2:], "is not a minisign public key"),  # a signature's algorithm
+    ("untrusted comment\n", "line 1"),
+], ids=["empty", "pub-file-with-comments", "truncated", "two-on-a-line", "not-a-key", "stray-text"])
+def test_build_takes_the_keys_file_only_when_every_line_is_read(tmp_path, keys, complaint):
+    """installer/trusted-keys.pub, checked in a copy of the build scripts."""
+    for folder in ("cmake", "installer"):
+        shutil.copytree(ROOT / folder, tmp_path / folder)
+    (tmp_path / "installer" / "trusted-keys.pub").write_bytes(keys.encode())
+    output = tmp_path / "settings.nsh"
+    result = subprocess.run(
+        ["cmake", f"-DZENDRO_SETTINGS_NSH={output}", "-P", str(tmp_path / "cmake" / "installer.cmake")],
+        capture_output=True, text=True, timeout=60)
+    if complaint is None:
+        assert result.returncode == 0, result.stderr
+    else:
+        assert result.returncode != 0 and complaint in " ".join(result.stderr.split())
+        assert not output.exists()
 
 
 def test_other_settings_and_folder_from_install_to_uninstall(tmp_path, fresh):

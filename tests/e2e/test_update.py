@@ -185,13 +185,16 @@ def test_the_package_url_is_taken_as_the_manifest_gives_it(wine, host, server, t
     assert temp_guard() == []
 
 
-@pytest.mark.parametrize("untrusted", [None, "manifest", "package"],
-                         ids=["trusted", "manifest-self-signed", "package-self-signed"])
+@pytest.mark.parametrize("untrusted", [None, "manifest", "package", "package-over-http"],
+                         ids=["trusted", "manifest-self-signed", "package-self-signed",
+                              "package-over-plain-http"])
 def test_an_update_over_https_needs_certificates_the_machine_trusts(wine, host, tls, temp_guard,
                                                                      untrusted):
+    """...and stays on HTTPS: a package over plain HTTP named by an HTTPS manifest is refused."""
     previous = host.read_bytes()
     manifest_server = UpdateServer(tls.self_signed if untrusted == "manifest" else tls.good)
-    package_server = UpdateServer(tls.self_signed if untrusted == "package" else tls.good)
+    package_server = UpdateServer({"package": tls.self_signed, "package-over-http": None}.get(
+        untrusted, tls.good))
     try:
         package_server.bodies[PACKAGE_PATH] = make_zip([("ZendroWebHost.exe", NEW_EXE)])
         manifest_server.serve_update("1.0.0.2", url=package_server.url + PACKAGE_PATH)
@@ -324,7 +327,7 @@ def test_with_trusted_keys_only_a_package_signed_by_one_is_swapped_in(wine, host
                                                                       temp_guard, signing, form):
     older = form == "signed-but-older"
     package = make_zip([("ZendroWebHost.exe", release("0, 9, 9, 9") if older else NEW_EXE)])
-    offer = signing.offer("signed" if older else form, package)
+    offer = signing.offer("signed" if older else form, package, "ZendroWebHost.zip")
     host = host_copy(source=offer.exe)
     previous = host.read_bytes()
     server.serve_update("1.0.0.2", offer.file)

@@ -16,13 +16,17 @@ class Publisher:
 
     def __init__(self, folder: Path):
         folder.mkdir(parents=True)
-        self.pub, self.key, self.signed = folder / "k.pub", folder / "k.key", folder / "signed"
+        self.folder, self.pub, self.key = folder, folder / "k.pub", folder / "k.key"
         minisign("-G", "-W", "-p", self.pub, "-s", self.key)
 
-    def sign(self, data: bytes, *options) -> bytes:
-        self.signed.write_bytes(data)
-        minisign("-S", "-s", self.key, "-m", self.signed, "-t", "a release", *options)
-        return Path(f"{self.signed}.minisig").read_bytes()
+    def sign(self, data: bytes, name: str, *options) -> bytes:
+        """The .minisig of `data` as the file `name`; minisign's default trusted comment
+        ("timestamp:...<TAB>file:<name><TAB>hashed") unless `options` give another."""
+        signed = self.folder / "files" / name
+        signed.parent.mkdir(exist_ok=True)
+        signed.write_bytes(data)
+        minisign("-S", "-s", self.key, "-m", signed, *options)
+        return Path(f"{signed}.minisig").read_bytes()
 
 
 def minisign(*args):
@@ -42,19 +46,36 @@ def trusting_copy(wine, target: Path, keys: bytes) -> Path:
     return target
 
 
-# form: (publisher, stranger, file) -> (file served, its .minisig or None for a 404 with a body).
-# Only "signed" is to be trusted; "key-line-malformed" meets an executable whose keys resource
-# also holds a line that is no key, and so never even fetches the signature.
+# The two files a host downloads; each one's signature is worthless for the other.
+RELEASE_FILES = ("ZendroWebDaemonSetup.exe", "ZendroWebHost.zip")
+
+
+def other_file(name: str) -> str:
+    return RELEASE_FILES[1 - RELEASE_FILES.index(name)]
+
+
+def renamed(signature: bytes, name: str, to: str) -> bytes:
+    """The signature with the file name in its trusted comment changed (not signed again)."""
+    return signature.replace(b"\tfile:" + name.encode() + b"\t", b"\tfile:" + to.encode() + b"\t")
+
+
+# form: (publisher, stranger, file, its name) -> (file served, its .minisig or None for a 404 with
+# a body). Only "signed" is to be trusted; "key-line-malformed" meets an executable whose keys
+# resource also holds a line that is no key, and so never even fetches the signature.
 SIGNATURE_FORMS = {
-    "signed": lambda p, s, d: (d, p.sign(d)),
-    "one-byte-changed-after-signing": lambda p, s, d: (d[:-1] + bytes([d[-1] ^ 1]), p.sign(d)),
-    "signed-by-an-untrusted-key": lambda p, s, d: (d, s.sign(d)),
-    "signature-missing": lambda p, s, d: (d, None),
-    "signature-empty": lambda p, s, d: (d, b""),
-    "trusted-comment-altered": lambda p, s, d: (d, p.sign(d).replace(b"a release", b"a relapse")),
-    "signature-malformed": lambda p, s, d: (d, b"\n".join(p.sign(d).splitlines()[1:])),
-    "legacy-signature": lambda p, s, d: (d, p.sign(d, "-l")),
-    "key-line-malformed": lambda p, s, d: (d, p.sign(d)),
+    "signed": lambda p, s, d, n: (d, p.sign(d, n)),
+    "one-byte-changed-after-signing": lambda p, s, d, n: (d[:-1] + bytes([d[-1] ^ 1]), p.sign(d, n)),
+    "signed-by-an-untrusted-key": lambda p, s, d, n: (d, s.sign(d, n)),
+    "signature-missing": lambda p, s, d, n: (d, None),
+    "signature-empty": lambda p, s, d, n: (d, b""),
+    # Another release file, served with its own good signature in place of this one.
+    "signed-as-the-other-release-file": lambda p, s, d, n: (d, p.sign(d, other_file(n))),
+    "trusted-comment-renamed-to-this-file": lambda p, s, d, n: (
+        d, renamed(p.sign(d, other_file(n)), other_file(n), n)),
+    "custom-comment-without-file": lambda p, s, d, n: (d, p.sign(d, n, "-t", "ZendroWebHost 1.0.0.2")),
+    "signature-malformed": lambda p, s, d, n: (d, b"\n".join(p.sign(d, n).splitlines()[1:])),
+    "legacy-signature": lambda p, s, d, n: (d, p.sign(d, n, "-l")),
+    "key-line-malformed": lambda p, s, d, n: (d, p.sign(d, n)),
 }
 
 
@@ -64,8 +85,8 @@ def signing(wine, tmp_path_factory):
     publisher, stranger = Publisher(folder / "publisher"), Publisher(folder / "stranger")
     keys = publisher.pub.read_bytes()
 
-    def offer(form, data):
-        file, signature = SIGNATURE_FORMS[form](publisher, stranger, data)
+    def offer(form, data, name):
+        file, signature = SIGNATURE_FORMS[form](publisher, stranger, data, name)
         broken = form == "key-line-malformed"
         return SimpleNamespace(file=file, signature=signature, trusted=form == "signed",
                                exe=refusing if broken else trusting, signature_fetched=not broken)

@@ -1,7 +1,9 @@
-// Any bytes, read as trusted-key text and as a signature file: never a crash; keys are trusted
-// only when every line was read; an accepted signature says the same when minisign's own form of
-// it is read again.
+// Any bytes, read as trusted-key text, as a signature file, as a download's URL and as a trusted
+// comment: never a crash; keys are trusted only when every line was read; an accepted signature
+// says the same when minisign's own form of it is read again; a file name taken from a URL is one
+// plain name, which minisign's own comment for it matches; a comment matches only a name it holds.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +26,28 @@ std::string Base64(const std::string& head, const Bytes& tail) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string name = zendro::SignedFileName(input);
+    if (!name.empty()) {
+        const bool plain =
+            name != "." && name != ".." && std::none_of(name.begin(), name.end(), [](char c) {
+                const auto byte = static_cast<unsigned char>(c);
+                return byte < 0x20 || byte == 0x7F || c == '/' || c == '\\';
+            });
+        if (!plain ||
+            !zendro::TrustedCommentNamesFile("timestamp:0\tfile:" + name + "\thashed", name)) {
+            __builtin_trap();
+        }
+    }
+    // The input's first line as a file name, the rest as a comment.
+    const size_t end = input.find('\n');
+    const std::string wanted = input.substr(0, end);
+    const std::string comment = end == std::string::npos ? "" : input.substr(end + 1);
+    if (zendro::TrustedCommentNamesFile(comment, wanted) &&
+        (wanted.empty() ||
+         ("\t" + comment + "\t").find("\tfile:" + wanted + "\t") == std::string::npos)) {
+        __builtin_trap();
+    }
+
     const zendro::TrustedKeys keys = zendro::ParseTrustedKeys(input);
     if ((keys.mode == zendro::TrustedKeys::Mode::kVerify) == keys.keys.empty()) __builtin_trap();
 
@@ -39,6 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reread.globalSignature != read.globalSignature) {
         __builtin_trap();
     }
-    zendro::VerifySignature(zendro::PublicKey{read.keyId, {}}, read, zendro::FileDigest{});
+    zendro::VerifySignature(zendro::PublicKey{read.keyId, {}}, read, zendro::FileDigest{}, name);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "host/dispatch.h"
 
 #include <cstring>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -191,6 +192,39 @@ TEST(HandleRequest, RepliesParseFailureWhenNoMessageCanBeRead) {
         },
         operations);
     EXPECT_EQ(reply, kParseFailedReply);
+}
+
+TEST(HandleRequest, TellsTheReplyOwedOnFailureBeforeTheCommandRuns) {
+    struct Case {
+        std::string json;
+        std::optional<std::string> owed;
+    };
+    for (const Case& c :
+         std::vector<Case>{{R"({"text":"UpdateNativeHost"})", ""},
+                           {R"({"text":"StartDaemon","port":"9091"})", "failed"},
+                           {R"({"text":"ReadDaemonPort"})", ""},
+                           {R"({"text":"GetListeningPort"})", ""},
+                           {R"({"text":"checkDefaultApplication"})", "unset"},
+                           {R"({"text":"setDefaultApplication"})", "failed"},
+                           {R"({"text":"openContainingFolder","directory":"C:\\x"})", "failed"},
+                           {R"({"text":"setDownloadFolder"})", "Cancel"},
+                           {R"({"text":"CheckNativeMessagingHost"})", "1"},
+                           {R"({"text":"nothing"})", std::nullopt}}) {
+        const auto length = static_cast<uint32_t>(c.json.size());
+        const std::string frame = std::string{static_cast<char>(length), 0, 0, 0} + c.json;
+        size_t position = 0;
+        ::testing::NiceMock<FakeOperations> operations;
+        std::vector<std::optional<std::string>> told;
+        HandleRequest(
+            [&](char* buffer, size_t size) {
+                const size_t count = std::min(size, frame.size() - position);
+                std::memcpy(buffer, frame.data() + position, count);
+                position += count;
+                return count;
+            },
+            operations, [&](const std::optional<std::string>& owed) { told.push_back(owed); });
+        EXPECT_EQ(told, std::vector<std::optional<std::string>>{c.owed}) << c.json;
+    }
 }
 
 }  // namespace

@@ -89,6 +89,20 @@ TEST(AppendToBoundedText, GrowsToItsLimitAndRefusesTheChunkThatWouldPassIt) {
     EXPECT_EQ(bounded.text, "abcde");
 }
 
+TEST(KeepsTransport, NeverFromHttpsToAnythingElse) {
+    const char* manifest = "https://h/files/ZendroWeb/hostupdate.xml";
+    for (const char* target : {"https://h/a.zip", "HTTPS://other:8443/a.zip", "hTtPs://h/a.zip"}) {
+        EXPECT_TRUE(KeepsTransport(manifest, target)) << target;
+        EXPECT_TRUE(KeepsTransport("HTTPS://h/m.xml", target)) << target;
+    }
+    for (const char* target : {"http://h/a.zip", "HTTP://h/a.zip", "h/a.zip", "//h/a.zip",
+                               " https://h/a.zip", "https:/h/a.zip", "ftp://h/a.zip", ""}) {
+        EXPECT_FALSE(KeepsTransport(manifest, target)) << target;
+    }
+    EXPECT_TRUE(KeepsTransport("http://h/m.xml", "http://h/a.zip"));
+    EXPECT_TRUE(KeepsTransport("http://h/m.xml", "https://h/a.zip"));
+}
+
 TEST(DaemonRootUrl, IsTheLoopbackRootOfThePort) {
     EXPECT_EQ(DaemonRootUrl("9091"), "http://127.0.0.1:9091");
 }

@@ -1,0 +1,48 @@
+#include "win/late_binding_win.h"
+
+#include <windows.h>
+#include <delayimp.h>
+
+#include <cstdio>
+
+namespace zendro {
+namespace {
+
+std::string& OwedFrame() {
+    static std::string frame;
+    return frame;
+}
+
+// No value handed back in place of the missing function could stand for failure to every caller:
+// 0 is FALSE or NULL to some, but S_OK, ERROR_SUCCESS or a valid socket to others, and a caller
+// misled into success would go on with outputs never written. So the run ends here, with the reply
+// the command owes on failure. Operations bind their DLLs up front (BindLibraries), so this is only
+// reached by a DLL or function that no operation expected to miss.
+FARPROC WINAPI OnBindingFailed(unsigned notification, PDelayLoadInfo) {
+    if (notification != dliFailLoadLib && notification != dliFailGetProc) return nullptr;
+    const std::string& frame = OwedFrame();
+    std::fwrite(frame.data(), 1, frame.size(), stdout);
+    std::fflush(stdout);
+    ::ExitProcess(0);
+}
+
+}  // namespace
+
+bool BindLibraries(std::initializer_list<const char*> dlls) {
+    for (const char* dll : dlls) {
+        // The same call as the delay-load helper's, so that it finds the DLL loaded; never freed.
+        if (::LoadLibraryA(dll) == nullptr) return false;
+    }
+    return true;
+}
+
+bool BindTransferLibraries() {
+    return BindLibraries(
+        {"ws2_32.dll", "advapi32.dll", "bcrypt.dll", "crypt32.dll", "secur32.dll", "normaliz.dll"});
+}
+
+void EndRunWhenABindingFails() { __pfnDliFailureHook2 = OnBindingFailed; }
+
+void OweReply(std::string frame) { OwedFrame() = std::move(frame); }
+
+}  // namespace zendro

@@ -1,0 +1,28 @@
+#pragma once
+
+// The system DLLs that only some commands need are bound at their first call (delay-load, see
+// cmake/windows.cmake). A DLL that cannot be bound there (missing, denied, or lacking the function)
+// must not crash the run: operations bind what they need before they start and fail as a value
+// when that fails, and whatever still fails at a first call ends the run with the reply owed.
+
+#include <initializer_list>
+#include <string>
+
+namespace zendro {
+
+// The DLLs (file names, e.g. "version.dll") as the delay-load helper itself would load them, kept
+// loaded for the rest of the run; false when any cannot be.
+bool BindLibraries(std::initializer_list<const char*> dlls);
+
+// BindLibraries for what every transfer calls into: Winsock and Schannel under libcurl, the
+// certificate check (with the host name's ASCII form), and libsodium's random numbers.
+bool BindTransferLibraries();
+
+// From now on a DLL or function that cannot be bound at its first call ends the run: the reply
+// frame last set by OweReply (none at first) goes to standard output, and the exit code is 0.
+void EndRunWhenABindingFails();
+
+// The frame to write should the run end that way: the reply the command owes when it fails.
+void OweReply(std::string frame);
+
+}  // namespace zendro
