@@ -17,6 +17,7 @@
 #include "win/log_win.h"
 #include "win/owners_win.h"
 #include "win/registry_win.h"
+#include "win/text.h"
 #include "win/text_win.h"
 
 namespace zendro {
@@ -65,7 +66,7 @@ std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path, const 
 
 void CheckHost(Findings& found) {
     std::string version = "of unknown version";
-    GetFileVersionString(OwnPath(), version);
+    if (GetFileVersionString(OwnPath(), version)) ReplaceAll(version, " ", "");
     found.push_back({Severity::kOk, "ZendroWebHost " + version + " at " + ToNarrow(OwnPath())});
     const TrustedKeys keys = LoadTrustedKeys();
     if (keys.mode == TrustedKeys::Mode::kVerify) {
