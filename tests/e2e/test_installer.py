@@ -78,7 +78,8 @@ def test_silent_install_registers_the_host_with_every_browser(fresh):
                      "DisplayName") is None
 
 
-CHROME_POLICIES = r"HKCU\Software\Policies\Google\Chrome"
+POLICIES = r"HKCU\Software\Policies"
+CHROME_POLICIES = POLICIES + r"\Google\Chrome"
 
 
 @pytest.mark.parametrize("breakage, problem", [
@@ -89,6 +90,7 @@ CHROME_POLICIES = r"HKCU\Software\Policies\Google\Chrome"
 ])
 def test_diagnose_passes_the_setup_and_names_what_breaks_it(fresh, breakage, problem):
     install(fresh)
+    had_policies = fresh.wine("reg", "query", POLICIES, check=False).returncode == 0
     if breakage == "delete the manifest":
         (fresh.install_dir / f"{build_settings()['host_name']}.json").unlink()
     elif breakage:
@@ -97,7 +99,8 @@ def test_diagnose_passes_the_setup_and_names_what_breaks_it(fresh, breakage, pro
     try:
         run = fresh.run(["--diagnose"], exe=fresh.exe)
     finally:
-        fresh.wine("reg", "delete", CHROME_POLICIES, "/f", check=False)
+        fresh.wine("reg", "delete", CHROME_POLICIES if had_policies else POLICIES, "/f",
+                   check=False)
     lines = run.stdout.decode("utf-8").splitlines()
     assert lines and all(re.match(r"(ok|warning|problem): ", line) for line in lines), lines
     if problem is None:
