@@ -63,6 +63,9 @@ def test_magnet_link_reaches_the_real_daemon_and_chrome_starts_once(
     hand_off(wine, f"magnet:?xt=urn:btih:{info_hash}&dn=zendro+test", both_browsers)
     assert info_hash in transmission.info_hashes()
     assert started(both_browsers.wait_for_launches(1), "Google Chrome")
+    assert wine.log_text().splitlines()[-1].endswith(
+        f" hand-off of magnet link {info_hash}: the item was handed over to the daemon on port "
+        f"{transmission.rpc_port}")
 
 
 def test_torrent_file_reaches_the_real_daemon_and_a_renamed_host_starts_firefox(
