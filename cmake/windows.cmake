@@ -82,7 +82,9 @@ add_dependencies(ZendroWebHost zendro_delay_import_libs)
 # them before it reaches the ordinary import libraries.
 target_link_libraries(ZendroWebHost PRIVATE zendro_core ${ZENDRO_THIRD_PARTY_LIBS}
                       ${ZENDRO_DELAY_IMPORT_LIBS} delayimp)
-target_link_options(ZendroWebHost PRIVATE -municode -s)
+# A GUI-subsystem program: Windows opens no console window when the shell hands it a .torrent file
+# or magnet link. Browsers give it their pipes as standard input and output all the same.
+target_link_options(ZendroWebHost PRIVATE -municode -mwindows -s)
 # ld takes the PE time stamp from SOURCE_DATE_EPOCH; as part of the command, a new time relinks.
 set_target_properties(ZendroWebHost PROPERTIES CXX_LINKER_LAUNCHER
                       "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${ZENDRO_SOURCE_DATE_EPOCH}")
@@ -120,5 +122,6 @@ endif()
 
 # The benchmark's baseline: a host that only reads a frame and writes a fixed reply.
 add_executable(trivial_host bench/trivial_host.cpp)
-target_link_options(trivial_host PRIVATE -municode -s)
+# Of the host's own subsystem, so the comparison measures the host's work and not the subsystem.
+target_link_options(trivial_host PRIVATE -municode -mwindows -s)
 set_target_properties(trivial_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)

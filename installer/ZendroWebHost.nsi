@@ -257,6 +257,10 @@ Section "Uninstall"
   ${If} "$INSTDIR" == "$LOCALAPPDATA\Programs\ZendroWebHost"
     RMDir "$LOCALAPPDATA\Programs"
   ${EndIf}
+  ; The host's log and its older half; the folder only when nothing else is in it.
+  Delete "$LOCALAPPDATA\ZendroWebHost\host.log"
+  Delete "$LOCALAPPDATA\ZendroWebHost\host.log.1"
+  RMDir "$LOCALAPPDATA\ZendroWebHost"
 
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   DeleteRegKey /ifempty HKCU "${UNINSTALL_PARENT}"

@@ -11,6 +11,8 @@
 #include "desktop/folders_win.h"
 #include "net/http.h"
 #include "net/trust_win.h"
+#include "win/log_win.h"
+#include "win/result_win.h"
 #include "win/shell_win.h"
 #include "win/text_win.h"
 
@@ -31,21 +33,34 @@ bool FileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str(
 // code. The file is deleted whatever happened, so a failed installer is fetched
 // afresh next time. One found in the temporary folder is held to the same
 // signature as a fresh download: anyone could have put it there.
-bool InstallDaemon(const std::wstring& installer) {
+Result InstallDaemon(const std::wstring& installer) {
     const std::string url = DownloadServerBaseUrl() + kInstallerUrlPath;
-    if (!FileExists(installer) && !HttpDownloadToFile(url, installer)) return false;
+    if (!FileExists(installer) && !HttpDownloadToFile(url, installer)) {
+        return Result::Failed("the installer download", "fetching " + url + " failed");
+    }
     if (!IsDownloadTrusted(url, installer)) {
         ::DeleteFileW(installer.c_str());
-        return false;
+        return Result::Failed(
+            "the installer download, refused",
+            LoadTrustedKeys().mode == TrustedKeys::Mode::kRefuseAll
+                ? "this build's trusted keys cannot be read"
+                : "no valid signature by a trusted key at " + url + kSignatureSuffix);
     }
     UniqueHandle process;
     DWORD exitCode = 1;
+    Result ran = Result::Ok();
     if (ShellOpen(installer, L"", SW_SHOW, process) && process) {
         ::WaitForSingleObject(process.get(), INFINITE);
-        if (!::GetExitCodeProcess(process.get(), &exitCode)) exitCode = 1;
+        if (!::GetExitCodeProcess(process.get(), &exitCode)) {
+            ran = Result::Failed("the installer's exit code", WindowsErrorText(::GetLastError()));
+        } else if (exitCode != 0) {
+            ran = Result::Failed("the installer", "exited with " + std::to_string(exitCode));
+        }
+    } else {
+        ran = Result::Failed("starting the installer", WindowsErrorText(::GetLastError()));
     }
     ::DeleteFileW(installer.c_str());
-    return exitCode == 0;
+    return ran;
 }
 
 // Starts the runtime hidden and outside the caller's job: Firefox kills its
@@ -91,8 +106,10 @@ std::string StartDaemon(const std::string& port) {
     if (temp.empty() || DaemonHome().empty()) return kDaemonFailed;
 
     const std::wstring java = JavaRuntimePath();
-    if (!FileExists(java) && !InstallDaemon(JoinPath(temp, kInstallerFileName))) {
-        return kDaemonFailed;
+    if (!FileExists(java)) {
+        const Result installed = InstallDaemon(JoinPath(temp, kInstallerFileName));
+        LogFailure(installed);
+        if (!installed) return kDaemonFailed;
     }
 
     const JavaLaunchPaths paths{DaemonProgramFolder(),

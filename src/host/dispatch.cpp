@@ -63,14 +63,14 @@ std::optional<std::string> Dispatch(const Json::Value& message, Operations& oper
     return std::nullopt;
 }
 
-std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations,
-                                         const ReplyOwed& owe) {
+std::optional<std::string> OwedReply(const Json::Value& message) {
+    UnavailableOperations unavailable;
+    return Dispatch(message, unavailable);
+}
+
+std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations) {
     const std::optional<Json::Value> message = ReadMessage(read);
     if (!message) return kParseFailedReply;
-    if (owe) {
-        UnavailableOperations unavailable;
-        owe(Dispatch(*message, unavailable));
-    }
     return Dispatch(*message, operations);
 }
 

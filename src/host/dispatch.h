@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -55,12 +54,10 @@ class UnavailableOperations final : public Operations {
 // is unknown (the extension then sees the host close without a reply).
 std::optional<std::string> Dispatch(const Json::Value& message, Operations& operations);
 
-// Hands over the reply a command owes should it fail (nothing: it owes none), before it runs.
-using ReplyOwed = std::function<void(const std::optional<std::string>& reply)>;
+// The reply `message`'s command owes should it fail (nothing: it owes none), known before it runs.
+std::optional<std::string> OwedReply(const Json::Value& message);
 
 // One native messaging run: read the frame, dispatch it, and return the reply to send, if any.
-// `owe`, when given, learns the reply owed on failure before the command runs.
-std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations,
-                                         const ReplyOwed& owe = nullptr);
+std::optional<std::string> HandleRequest(const ByteReader& read, Operations& operations);
 
 }  // namespace zendro

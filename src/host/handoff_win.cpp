@@ -10,6 +10,7 @@
 #include "host/handoff.h"
 #include "net/rpc.h"
 #include "win/files_win.h"
+#include "win/log_win.h"
 #include "win/owners_win.h"
 #include "win/text_win.h"
 
@@ -79,11 +80,23 @@ bool IsProcessRunning(const std::wstring& exeName) {
 
 void RunShellHandOff(const std::wstring& item) {
     const std::string port = ReadDaemonPort();
-    if (port.empty()) return;
+    if (port.empty()) {
+        WriteLogLine("reading the daemon's port: its settings file is missing or names none");
+        return;
+    }
     const std::string torrentAdd = BuildTorrentAddFor(item);
-    if (torrentAdd.empty()) return;
-    if (!PostRpcRequest(kSessionGetBody, port)) return;
-    if (!PostRpcRequest(torrentAdd, port)) return;
+    if (torrentAdd.empty()) {
+        WriteLogLine("reading the item: neither a readable, non-empty file nor a magnet link");
+        return;
+    }
+    const std::string daemon = " to 127.0.0.1:" + port;
+    Result posted = PostRpcRequestFor("session-get" + daemon, kSessionGetBody, port);
+    if (posted) posted = PostRpcRequestFor("torrent-add" + daemon, torrentAdd, port);
+    if (!posted) {
+        LogFailure(posted);
+        return;
+    }
+    WriteLogLine("the item was handed over to the daemon on port " + port);
     BringUpBrowser();
 }
 

@@ -1,16 +1,24 @@
 // ZendroWebHost: started by a browser extension (native messaging: one framed request on standard
 // input, one framed reply on standard output), or by the shell with one .torrent file or magnet
-// link to hand to the running daemon. Every run does one job and exits with 0.
+// link to hand to the running daemon. Every run does one job and exits with 0; failures and the
+// changes a run makes go to the user's log. "--diagnose" instead reports on the set-up.
 
 #include <cstdio>
+#include <cwchar>
 #include <exception>
 #include <fcntl.h>
 #include <io.h>
 
+#include "host/diagnose_win.h"
 #include "host/dispatch.h"
 #include "host/handoff_win.h"
 #include "host/operations_win.h"
+#include "host/outcome.h"
+#include "win/json.h"
 #include "win/late_binding_win.h"
+#include "win/log.h"
+#include "win/log_win.h"
+#include "win/text_win.h"
 
 namespace {
 
@@ -19,18 +27,28 @@ void RunNativeMessaging() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
 
-    zendro::WindowsOperations operations;
-    const auto reply = zendro::HandleRequest(
-        [](char* buffer, size_t size) { return std::fread(buffer, 1, size, stdin); }, operations,
-        [](const std::optional<std::string>& owed) {
-            zendro::OweReply(owed ? zendro::BuildReplyFrame(*owed) : "");
-        });
-    zendro::OweReply("");  // the one reply of the run is the one below
+    zendro::SetLogContext("native messaging");
+    std::string command;
+    std::optional<std::string> reply = zendro::kParseFailedReply;
+    const auto message = zendro::ReadMessage(
+        [](char* buffer, size_t size) { return std::fread(buffer, 1, size, stdin); });
+    if (message) {
+        command = zendro::ReadTextMember(*message, "text").value_or("");
+        if (!command.empty()) zendro::SetLogContext(zendro::CommandForLog(command));
+        // Should a DLL the command needs fail to bind after all, the run still ends with this.
+        const auto owed = zendro::OwedReply(*message);
+        zendro::OweReply(owed ? zendro::BuildReplyFrame(*owed) : "");
+        zendro::WindowsOperations operations;
+        reply = zendro::Dispatch(*message, operations);
+        zendro::OweReply("");  // the one reply of the run is the one below
+    }
     if (reply) {
         const std::string frame = zendro::BuildReplyFrame(*reply);
         std::fwrite(frame.data(), 1, frame.size(), stdout);
     }
     std::fflush(stdout);
+    // After the reply, so the log never delays the extension.
+    if (const auto line = zendro::DescribeOutcome(command, reply)) zendro::WriteLogLine(*line);
 }
 
 }  // namespace
@@ -38,7 +56,9 @@ void RunNativeMessaging() {
 int wmain(int argc, wchar_t** argv) {
     zendro::EndRunWhenABindingFails();
     try {
+        if (argc == 2 && std::wcscmp(argv[1], L"--diagnose") == 0) return zendro::RunDiagnosis();
         if (argc == 2) {
+            zendro::SetLogContext("hand-off of " + zendro::RedactItem(zendro::ToNarrow(argv[1])));
             // The daemon's port and folder through the shell, RPC, then the browser through the
             // registry and the shell.
             if (zendro::BindLibraries(

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "win/result.h"
+
 namespace zendro {
 
 inline constexpr char kSessionGetBody[] = "{\"method\":\"session-get\"}";
@@ -32,5 +34,9 @@ bool JudgeRpcReply(const std::string& reply, const std::string& body);
 // Sends one Transmission RPC request to the daemon on 127.0.0.1:`port`. Without a known session
 // header line the request captures one from the answer's headers; with one it sends it.
 bool PostRpcRequest(std::string body, std::string port);
+
+// PostRpcRequest with the reason of a failure: `step` (e.g. "session-get to 127.0.0.1:9091") and
+// libcurl's error text, or the daemon's refusal.
+Result PostRpcRequestFor(const std::string& step, std::string body, std::string port);
 
 }  // namespace zendro

@@ -1,5 +1,7 @@
 #include "net/rpc.h"
 
+#include <utility>
+
 #include "net/http.h"
 #include "net/http_win.h"
 #include "win/curl_owners_win.h"
@@ -7,6 +9,10 @@
 namespace zendro {
 
 bool PostRpcRequest(std::string body, std::string port) {
+    return PostRpcRequestFor("", std::move(body), std::move(port)).ok();
+}
+
+Result PostRpcRequestFor(const std::string& step, std::string body, std::string port) {
     std::string reply;
     UniqueCurl curl(curl_easy_init());
     // Without a handle the reply stays empty and is judged like an unparseable one.
@@ -32,9 +38,13 @@ bool PostRpcRequest(std::string body, std::string port) {
         curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
         const CURLcode result = curl_easy_perform(curl.get());
         curl.reset();  // the handle goes before the error buffer and header list it points at
-        if (result != CURLE_OK) return false;
+        if (result != CURLE_OK) {
+            return Result::Failed(step,
+                                  errorText[0] != '\0' ? errorText : curl_easy_strerror(result));
+        }
     }
-    return JudgeRpcReply(reply, body);
+    if (JudgeRpcReply(reply, body)) return Result::Ok();
+    return Result::Failed(step, reply.empty() ? "no reply" : "the daemon did not answer success");
 }
 
 }  // namespace zendro

@@ -108,6 +108,15 @@ class WinePrefix:
         return self.profile / "AppData" / "Roaming"
 
     @property
+    def log_folder(self) -> Path:
+        """Where the host keeps host.log (%LOCALAPPDATA%\\ZendroWebHost)."""
+        return self.profile / "AppData" / "Local" / "ZendroWebHost"
+
+    def log_text(self) -> str:
+        log = self.log_folder / "host.log"
+        return log.read_text(encoding="utf-8") if log.exists() else ""
+
+    @property
     def temp(self) -> Path:
         return self.profile / "Temp"
 

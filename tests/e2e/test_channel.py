@@ -93,12 +93,14 @@ SYSTEM_DLLS = {
 }
 
 
-def test_executable_imports_only_windows_system_dlls():
+def test_executable_is_a_gui_program_importing_only_windows_system_dlls():
     output = subprocess.run(
         ["x86_64-w64-mingw32-objdump", "-p", str(EXE)], capture_output=True, text=True,
         timeout=60, check=True,
     ).stdout
     assert "pe-x86-64" in output or "PE32+" in output
+    # No console window when the shell starts it with a .torrent file or magnet link.
+    assert re.search(r"^Subsystem\s+00000002\s+\(Windows GUI\)$", output, re.M), output
     imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", output)}
     assert imported, output
     assert imported <= SYSTEM_DLLS, imported - SYSTEM_DLLS

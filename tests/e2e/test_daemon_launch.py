@@ -63,6 +63,7 @@ class Launch:
             stop.touch()
             self.wait_until_stopped()
         shutil.rmtree(self.home, ignore_errors=True)
+        shutil.rmtree(self.wine.log_folder, ignore_errors=True)
         self.installer.unlink(missing_ok=True)
 
     def install_fake_java(self, stay=False):
@@ -176,8 +177,9 @@ def test_installer_already_in_temp_is_run_without_a_download(launch):
 
 def test_failed_installer_is_deleted_and_no_java_starts(launch):
     with DaemonStandIn() as daemon:
-        run = launch.start(daemon.port, exit_code=1)
+        run = launch.start(daemon.port, exit_code=1603)
     assert run.reply == "failed"
+    assert "StartDaemon: the installer: exited with 1603\n" in launch.wine.log_text()
     assert len(launch.installer_runs()) == 1
     assert not launch.installer.exists()
     assert launch.java_command_lines() == [] and daemon.probes == []
@@ -244,6 +246,8 @@ def test_with_trusted_keys_only_a_signed_installer_runs(launch, signing, form):
     with DaemonStandIn() as daemon:
         run = launch.start(daemon.port, exe=offer.exe)
     assert run.reply == ("started" if offer.trusted else "failed")
+    refusal = "StartDaemon: the installer download, refused: "
+    assert (refusal in launch.wine.log_text()) == (not offer.trusted)
     assert launch.downloads() == expected_downloads
     assert len(launch.installer_runs()) == len(launch.java_command_lines()) == offer.trusted
     assert not launch.installer.exists()

@@ -3,6 +3,7 @@ the daemon over Transmission RPC, then starts the browser that goes with it."""
 
 import base64
 import json
+import re
 import subprocess
 
 import pytest
@@ -62,6 +63,9 @@ def test_magnet_link_reaches_the_real_daemon_and_chrome_starts_once(
     hand_off(wine, f"magnet:?xt=urn:btih:{info_hash}&dn=zendro+test", both_browsers)
     assert info_hash in transmission.info_hashes()
     assert started(both_browsers.wait_for_launches(1), "Google Chrome")
+    assert wine.log_text().splitlines()[-1].endswith(
+        f" hand-off of magnet link {info_hash}: the item was handed over to the daemon on port "
+        f"{transmission.rpc_port}")
 
 
 def test_torrent_file_reaches_the_real_daemon_and_a_renamed_host_starts_firefox(
@@ -178,10 +182,16 @@ def test_a_missing_path_through_a_magnet_folder_goes_as_a_link(wine, stand_in_da
 
 
 def test_a_daemon_that_is_down_ends_the_run_at_once(wine, settings_file, both_browsers):
-    settings_file(b"tessui.port=%d\r\n" % unused_port())
+    port = unused_port()
+    settings_file(b"tessui.port=%d\r\n" % port)
     run = hand_off(wine, MAGNET, both_browsers)
     assert run.seconds < 8
     assert both_browsers.launches() == []
+    # The log names the step and libcurl's reason, and of the link only its info hash.
+    last = wine.log_text().splitlines()[-1]
+    assert re.search(rf"hand-off of magnet link 0123456789abcdef0123456789abcdef01234567: "
+                     rf"session-get to 127\.0\.0\.1:{port}: .*Couldn't connect", last), last
+    assert "Ubuntu" not in last
 
 
 def test_one_registered_browser_is_not_started(wine, stand_in_daemon, browsers):

@@ -80,6 +80,41 @@ def test_silent_install_registers_the_host_with_every_browser(fresh):
                      "DisplayName") is None
 
 
+POLICIES = r"HKCU\Software\Policies"
+CHROME_POLICIES = POLICIES + r"\Google\Chrome"
+
+
+@pytest.mark.parametrize("breakage, problem", [
+    (None, None),
+    ("delete the manifest", "problem: Chrome: the manifest "),
+    ("forbid per-user hosts",
+     rf"problem: {CHROME_POLICIES}: policy NativeMessagingUserLevelHosts is 0"),
+])
+def test_diagnose_passes_the_setup_and_names_what_breaks_it(fresh, breakage, problem):
+    install(fresh)
+    had_policies = fresh.wine("reg", "query", POLICIES, check=False).returncode == 0
+    if breakage == "delete the manifest":
+        (fresh.install_dir / f"{build_settings()['host_name']}.json").unlink()
+    elif breakage:
+        fresh.wine("reg", "add", CHROME_POLICIES, "/v", "NativeMessagingUserLevelHosts", "/t",
+                   "REG_DWORD", "/d", "0", "/f")
+    try:
+        run = fresh.run(["--diagnose"], exe=fresh.exe)
+    finally:
+        fresh.wine("reg", "delete", CHROME_POLICIES if had_policies else POLICIES, "/f",
+                   check=False)
+    lines = run.stdout.decode("utf-8").splitlines()
+    assert lines and all(re.match(r"(ok|warning|problem): ", line) for line in lines), lines
+    if problem is None:
+        assert run.returncode == 0, lines
+        for browser in ("Chrome", "Chromium", "Edge", "Mozilla"):
+            assert any(re.fullmatch(rf"ok: {browser} manifest C:\\.+ is valid", line)
+                       for line in lines), (browser, lines)
+    else:
+        assert run.returncode == 1
+        assert any(line.startswith(problem) for line in lines), lines
+
+
 @pytest.mark.parametrize("busy", ["ZendroWebHost.exe", "ZendroWebHost.exe.old"])
 def test_upgrade_in_place_while_a_host_runs(fresh, tmp_path, busy):
     """The installed host, or the .old one an earlier update left, is running during the upgrade."""

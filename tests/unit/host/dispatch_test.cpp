@@ -194,7 +194,7 @@ TEST(HandleRequest, RepliesParseFailureWhenNoMessageCanBeRead) {
     EXPECT_EQ(reply, kParseFailedReply);
 }
 
-TEST(HandleRequest, TellsTheReplyOwedOnFailureBeforeTheCommandRuns) {
+TEST(OwedReply, IsWhatEachCommandAnswersWhenItFails) {
     struct Case {
         std::string json;
         std::optional<std::string> owed;
@@ -210,20 +210,9 @@ TEST(HandleRequest, TellsTheReplyOwedOnFailureBeforeTheCommandRuns) {
                            {R"({"text":"setDownloadFolder"})", "Cancel"},
                            {R"({"text":"CheckNativeMessagingHost"})", "1"},
                            {R"({"text":"nothing"})", std::nullopt}}) {
-        const auto length = static_cast<uint32_t>(c.json.size());
-        const std::string frame = std::string{static_cast<char>(length), 0, 0, 0} + c.json;
-        size_t position = 0;
-        ::testing::NiceMock<FakeOperations> operations;
-        std::vector<std::optional<std::string>> told;
-        HandleRequest(
-            [&](char* buffer, size_t size) {
-                const size_t count = std::min(size, frame.size() - position);
-                std::memcpy(buffer, frame.data() + position, count);
-                position += count;
-                return count;
-            },
-            operations, [&](const std::optional<std::string>& owed) { told.push_back(owed); });
-        EXPECT_EQ(told, std::vector<std::optional<std::string>>{c.owed}) << c.json;
+        Json::Value message;
+        ASSERT_TRUE(ParseJson(c.json, message)) << c.json;
+        EXPECT_EQ(OwedReply(message), c.owed) << c.json;
     }
 }
 

@@ -1,0 +1,321 @@
+#include "host/diagnose_win.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "daemon/daemon_paths_win.h"
+#include "desktop/association_win.h"
+#include "host/diagnosis.h"
+#include "net/http.h"
+#include "net/trust_win.h"
+#include "update/version_win.h"
+#include "win/curl_owners_win.h"
+#include "win/files_win.h"
+#include "win/log.h"
+#include "win/log_win.h"
+#include "win/owners_win.h"
+#include "win/registry_win.h"
+#include "win/text.h"
+#include "win/text_win.h"
+
+namespace zendro {
+namespace {
+
+constexpr char kHostName[] = ZENDRO_HOST_NAME;
+constexpr size_t kLogLinesShown = 10;
+constexpr long kProbeSeconds = 3;
+
+struct Registration {
+    const char* label;
+    const wchar_t* vendorKey;  // below HKEY_CURRENT_USER, as the setup writes it
+    bool mozilla;
+};
+constexpr Registration kRegistrations[] = {
+    {"Chrome", L"Software\\Google\\Chrome", false},  // also read by Brave, Vivaldi and others
+    {"Chromium", L"Software\\Chromium", false},
+    {"Edge", L"Software\\Microsoft\\Edge", false},
+    {"Mozilla", L"Software\\Mozilla", true},  // Firefox and its forks
+};
+constexpr const wchar_t* kPolicyKeys[] = {L"Software\\Policies\\Google\\Chrome",
+                                          L"Software\\Policies\\Microsoft\\Edge"};
+
+std::wstring OwnPath() {
+    wchar_t path[MAX_PATH * 4] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4 - 1);
+    return std::wstring(path, length);
+}
+
+bool Exists(const std::wstring& path) {
+    return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+UniqueKey OpenKey(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    return UniqueKey(key);
+}
+
+std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path, const wchar_t* name) {
+    const UniqueKey key = OpenKey(root, path);
+    std::wstring text;
+    if (!key || !ReadRegistryText(key.get(), name, text)) return std::nullopt;
+    return text;
+}
+
+void CheckHost(Findings& found) {
+    std::string version = "of unknown version";
+    if (GetFileVersionString(OwnPath(), version)) ReplaceAll(version, " ", "");
+    found.push_back({Severity::kOk, "ZendroWebHost " + version + " at " + ToNarrow(OwnPath())});
+    const TrustedKeys keys = LoadTrustedKeys();
+    if (keys.mode == TrustedKeys::Mode::kVerify) {
+        found.push_back({Severity::kOk, "downloads are verified against " +
+                                            std::to_string(keys.keys.size()) + " trusted key(s)"});
+    } else if (keys.mode == TrustedKeys::Mode::kUnverified) {
+        found.push_back({Severity::kWarning,
+                         "downloads are not verified: this build has no "
+                         "trusted keys"});
+    } else {
+        found.push_back({Severity::kProblem,
+                         "this build's trusted keys cannot be read: every "
+                         "download is refused"});
+    }
+}
+
+void CheckRegistrations(Findings& found) {
+    const std::wstring hostName = ToWide(kHostName);
+    for (const Registration& registration : kRegistrations) {
+        const std::wstring keyPath =
+            std::wstring(registration.vendorKey) + L"\\NativeMessagingHosts\\" + hostName;
+        const std::string label = registration.label;
+        const std::optional<std::wstring> manifest = ReadText(HKEY_CURRENT_USER, keyPath, nullptr);
+        if (!manifest || manifest->empty()) {
+            found.push_back({Severity::kProblem, label + ": not registered (HKCU\\" +
+                                                     ToNarrow(keyPath) + " names no manifest)"});
+            continue;
+        }
+        const std::string manifestPath = ToNarrow(*manifest);
+        if (!IsAbsoluteWindowsPath(manifestPath)) {
+            found.push_back({Severity::kProblem, label + ": the registration names \"" +
+                                                     manifestPath +
+                                                     "\", which is not an absolute path"});
+            continue;
+        }
+        std::string bytes;
+        if (!ReadWholeFile(*manifest, bytes)) {
+            found.push_back({Severity::kProblem, label + ": the manifest " + manifestPath +
+                                                     " is missing, empty or unreadable"});
+            continue;
+        }
+        const Findings checked = CheckManifest(
+            bytes, {kHostName, manifestPath, ToNarrow(OwnPath()), registration.mozilla}, label);
+        found.insert(found.end(), checked.begin(), checked.end());
+    }
+}
+
+std::vector<std::string> ReadPolicyList(HKEY root, const std::wstring& path) {
+    std::vector<std::string> entries;
+    const UniqueKey key = OpenKey(root, path);
+    if (!key) return entries;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256] = {};
+        DWORD nameUnits = 256;
+        if (::RegEnumValueW(key.get(), index, name, &nameUnits, nullptr, nullptr, nullptr,
+                            nullptr) != ERROR_SUCCESS) {
+            break;
+        }
+        std::wstring text;
+        if (ReadRegistryText(key.get(), name, text)) entries.push_back(ToNarrow(text));
+    }
+    return entries;
+}
+
+void CheckPolicies(Findings& found) {
+    const size_t before = found.size();
+    for (const auto& [root, hive] :
+         {std::pair{HKEY_LOCAL_MACHINE, "HKLM\\"}, std::pair{HKEY_CURRENT_USER, "HKCU\\"}}) {
+        for (const wchar_t* keyPath : kPolicyKeys) {
+            NativeMessagingPolicies policies;
+            if (const UniqueKey key = OpenKey(root, keyPath)) {
+                DWORD value = 0;
+                DWORD size = sizeof value;
+                DWORD type = 0;
+                if (::RegQueryValueExW(key.get(), L"NativeMessagingUserLevelHosts", nullptr, &type,
+                                       reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+                    type == REG_DWORD) {
+                    policies.userLevelHosts = value;
+                }
+            }
+            policies.blocklist =
+                ReadPolicyList(root, std::wstring(keyPath) + L"\\NativeMessagingBlocklist");
+            policies.allowlist =
+                ReadPolicyList(root, std::wstring(keyPath) + L"\\NativeMessagingAllowlist");
+            const Findings judged = JudgePolicies(policies, kHostName, hive + ToNarrow(keyPath));
+            found.insert(found.end(), judged.begin(), judged.end());
+        }
+    }
+    if (found.size() == before) {
+        found.push_back({Severity::kOk, "no Chrome or Edge policy blocks this host"});
+    }
+}
+
+// Whether anything answers HTTP on 127.0.0.1:`port`. Never through a proxy, whatever the
+// environment says: the report makes no request beyond this machine.
+bool AnswersOnLoopback(const std::string& port) {
+    UniqueCurl curl(curl_easy_init());
+    if (!curl) return false;
+    std::string ignored;
+    curl_easy_setopt(curl.get(), CURLOPT_URL, DaemonRootUrl(port).c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_PROXY, "");
+    curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, kProbeSeconds);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, kProbeSeconds);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendToText);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &ignored);
+    return curl_easy_perform(curl.get()) == CURLE_OK;
+}
+
+void CheckDaemon(Findings& found) {
+    const std::wstring home = DaemonHome();
+    if (!Exists(home)) {
+        found.push_back({Severity::kWarning, "the daemon is not installed (no folder " +
+                                                 ToNarrow(home) +
+                                                 "); starting it from the extension installs it"});
+        return;
+    }
+    found.push_back({Severity::kOk, "daemon home " + ToNarrow(home)});
+    const std::wstring java = JavaRuntimePath();
+    found.push_back(Exists(java)
+                        ? Finding{Severity::kOk, "Java runtime " + ToNarrow(java)}
+                        : Finding{Severity::kWarning, "no Java runtime at " + ToNarrow(java) +
+                                                          "; starting the daemon installs it"});
+    const std::string port = ReadDaemonPort();
+    if (port.empty()) {
+        found.push_back({Severity::kWarning, "no daemon port in " +
+                                                 ToNarrow(ExportedSettingsPath()) +
+                                                 " (the daemon writes it when it runs)"});
+        return;
+    }
+    found.push_back({Severity::kOk,
+                     "daemon port " + port + " (from " + ToNarrow(ExportedSettingsPath()) + ")"});
+    found.push_back(AnswersOnLoopback(port)
+                        ? Finding{Severity::kOk, "the daemon answers on 127.0.0.1:" + port}
+                        : Finding{Severity::kWarning, "nothing answers on 127.0.0.1:" + port +
+                                                          " (the daemon is not running)"});
+}
+
+// The command that opens a class, the user's registration first.
+std::string OpenCommandOf(const std::wstring& className) {
+    const std::wstring command = L"Software\\Classes\\" + className + L"\\shell\\open\\command";
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (const auto text = ReadText(root, command, nullptr)) return ToNarrow(*text);
+    }
+    return "";
+}
+
+void CheckAssociation(Findings& found) {
+    std::wstring torrentClass;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (const auto text = ReadText(root, L"Software\\Classes\\.torrent", nullptr)) {
+            torrentClass = *text;
+            break;
+        }
+    }
+    const std::string torrent = torrentClass.empty() ? "" : OpenCommandOf(torrentClass);
+    const std::string magnet = OpenCommandOf(L"magnet");
+    const std::string opens =
+        ".torrent files open with " + (torrent.empty() ? std::string("no program") : torrent) +
+        ", magnet links with " + (magnet.empty() ? std::string("no program") : magnet);
+    found.push_back(
+        CheckDefaultApplication()
+            ? Finding{Severity::kOk, opens + ": this host"}
+            : Finding{Severity::kWarning, opens + ": not this host (the extension can set it)"});
+}
+
+std::optional<std::string> EnvironmentVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return std::string(value);
+}
+
+// The proxy that transfers to `url` would use. Only the environment's for now.
+Finding DescribeTransferProxy(const std::string& url) {
+    const std::optional<EnvironmentProxy> proxy = ProxyFromEnvironment(url, EnvironmentVariable);
+    if (!proxy) return {Severity::kOk, "transfers to " + url + " go direct (no proxy set)"};
+    return {Severity::kOk, "transfers to " + url + " go through the proxy " + proxy->value +
+                               " (from " + proxy->variable + ")"};
+}
+
+void CheckDownloads(Findings& found) {
+    const std::optional<std::string> configured = EnvironmentVariable(kDownloadServerVariable);
+    const std::string server = DownloadServerBaseUrl();
+    if (!configured) {
+        found.push_back({Severity::kOk, "download server " + server + " (built in)"});
+    } else if (*configured == server) {
+        found.push_back({Severity::kOk,
+                         "download server " + server + " (from " + kDownloadServerVariable + ")"});
+    } else {
+        found.push_back({Severity::kWarning, std::string(kDownloadServerVariable) +
+                                                 " is not a valid server and is ignored; "
+                                                 "download server " +
+                                                 server + " (built in)"});
+    }
+    found.push_back(DescribeTransferProxy(server));
+}
+
+void ShowLog(Findings& found) {
+    const std::wstring path = LogFilePath();
+    std::string text;
+    if (path.empty() || !ReadWholeFile(path, text)) {
+        found.push_back({Severity::kOk, "log " + ToNarrow(path) + ": nothing logged"});
+        return;
+    }
+    found.push_back({Severity::kOk, "log " + ToNarrow(path) + ", its last lines:"});
+    const std::string lines = LastLogLines(text, kLogLinesShown);
+    size_t start = 0;
+    while (start < lines.size()) {
+        const size_t end = std::min(lines.find('\n', start), lines.size());
+        found.push_back({Severity::kOk, "log: " + lines.substr(start, end - start)});
+        start = end + 1;
+    }
+}
+
+// To the standard output the program was given (a file, a pipe, a console); a GUI program started
+// from a console without redirection has none, and writes to that console instead.
+void WriteReport(const std::string& report) {
+    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    UniqueHandle console;
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        console.reset(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+        out = console.get();
+    }
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (::GetConsoleMode(out, &mode)) {
+        const std::wstring wide = ToWide(report);
+        ::WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        ::WriteFile(out, report.data(), static_cast<DWORD>(report.size()), &written, nullptr);
+    }
+}
+
+}  // namespace
+
+int RunDiagnosis() {
+    Findings found;
+    CheckHost(found);
+    CheckRegistrations(found);
+    CheckPolicies(found);
+    CheckDaemon(found);
+    CheckAssociation(found);
+    CheckDownloads(found);
+    ShowLog(found);
+    WriteReport(FormatReport(found));
+    return DiagnosisExitCode(found);
+}
+
+}  // namespace zendro

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace zendro {
+
+// "--diagnose": checks the set-up without changing anything and without a request beyond
+// 127.0.0.1, writes one finding per line to standard output (or, when there is none, to the
+// console the program was started from), and returns the exit code: 1 when there is a problem.
+int RunDiagnosis();
+
+}  // namespace zendro

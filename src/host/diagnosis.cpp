@@ -1,0 +1,216 @@
+#include "host/diagnosis.h"
+
+#include <algorithm>
+
+#include "win/json.h"
+
+namespace zendro {
+namespace {
+
+constexpr std::string_view kChromeOriginPrefix = "chrome-extension://";
+constexpr size_t kExtensionIdLength = 32;
+
+bool IsValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = 0;
+        unsigned long code = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xc2 && lead <= 0xdf) {
+            length = 2, code = lead & 0x1f;
+        } else if (lead >= 0xe0 && lead <= 0xef) {
+            length = 3, code = lead & 0x0f;
+        } else if (lead >= 0xf0 && lead <= 0xf4) {
+            length = 4, code = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (text.size() - i < length) return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80) return false;
+            code = code << 6 | (next & 0x3f);
+        }
+        // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not UTF-8.
+        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
+            (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Windows compares paths without regard to letter case or the kind of slash.
+std::string PathKey(std::string path) {
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return path;
+}
+
+std::string Clean(std::string text) {
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) c = ' ';
+    }
+    return text;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& entry) {
+    return std::find(list.begin(), list.end(), entry) != list.end();
+}
+
+}  // namespace
+
+std::string FormatReport(const Findings& findings) {
+    std::string report;
+    for (const Finding& finding : findings) {
+        report += finding.severity == Severity::kOk        ? "ok: "
+                  : finding.severity == Severity::kWarning ? "warning: "
+                                                           : "problem: ";
+        report += Clean(finding.text) + "\r\n";
+    }
+    return report;
+}
+
+int DiagnosisExitCode(const Findings& findings) {
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const Finding& f) { return f.severity == Severity::kProblem; })
+               ? 1
+               : 0;
+}
+
+bool IsAbsoluteWindowsPath(std::string_view path) {
+    const bool drive = path.size() >= 3 &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool share = path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+    return drive || share;
+}
+
+std::string ResolveHostPath(const std::string& manifestPath, const std::string& hostPath) {
+    if (IsAbsoluteWindowsPath(hostPath)) return hostPath;
+    const size_t slash = manifestPath.find_last_of("\\/");
+    return slash == std::string::npos ? hostPath : manifestPath.substr(0, slash + 1) + hostPath;
+}
+
+bool IsChromeExtensionOrigin(std::string_view origin) {
+    if (origin.size() != kChromeOriginPrefix.size() + kExtensionIdLength + 1 ||
+        origin.substr(0, kChromeOriginPrefix.size()) != kChromeOriginPrefix ||
+        origin.back() != '/') {
+        return false;
+    }
+    const std::string_view id = origin.substr(kChromeOriginPrefix.size(), kExtensionIdLength);
+    return std::all_of(id.begin(), id.end(), [](char c) { return c >= 'a' && c <= 'p'; });
+}
+
+Findings CheckManifest(std::string_view bytes, const ManifestExpectation& expected,
+                       const std::string& label) {
+    const std::string where = label + " manifest " + expected.manifestPath;
+    const auto problem = [&](const std::string& what) {
+        return Finding{Severity::kProblem, where + ": " + what};
+    };
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        return {problem("starts with a byte-order mark, which the browser does not accept")};
+    }
+    if (!IsValidUtf8(bytes)) return {problem("is not valid UTF-8")};
+    Json::Value root;
+    if (!ParseJson(std::string(bytes), root) || !root.isObject()) {
+        return {problem("is not a JSON object")};
+    }
+
+    Findings found;
+    const auto text = [&](const char* member) {
+        const Json::Value& value = root[member];
+        return value.isString() ? std::optional<std::string>(value.asString()) : std::nullopt;
+    };
+    if (text("name") != expected.hostName) {
+        found.push_back(problem("\"name\" is not \"" + expected.hostName + "\""));
+    }
+    if (text("type") != std::string("stdio")) found.push_back(problem("\"type\" is not \"stdio\""));
+    const std::optional<std::string> path = text("path");
+    if (!path || path->empty()) {
+        found.push_back(problem("has no \"path\""));
+    } else if (PathKey(ResolveHostPath(expected.manifestPath, *path)) !=
+               PathKey(expected.ownPath)) {
+        found.push_back(
+            problem("\"path\" names " + *path + ", not this program (" + expected.ownPath + ")"));
+    }
+    if (text("description").value_or("").empty()) {
+        found.push_back(problem("has no \"description\""));
+    }
+
+    const char* const listName = expected.mozilla ? "allowed_extensions" : "allowed_origins";
+    const Json::Value& list = root[listName];
+    if (!list.isArray() || list.empty()) {
+        found.push_back(problem(std::string("has no \"") + listName + "\" entries"));
+    } else {
+        for (const Json::Value& entry : list) {
+            const std::string value = entry.isString() ? entry.asString() : "";
+            if (expected.mozilla) {
+                if (value.empty()) found.push_back(problem("an allowed_extensions entry is empty"));
+            } else if (!IsChromeExtensionOrigin(value)) {
+                const bool slashMissing = IsChromeExtensionOrigin(value + "/");
+                found.push_back(problem(
+                    "allowed_origins entry \"" + value + "\" " +
+                    (slashMissing
+                         ? "lacks its trailing slash: the browser rejects the whole manifest"
+                         : "is not of the form chrome-extension://<32 letters a-p>/")));
+            }
+        }
+    }
+    if (found.empty()) found.push_back({Severity::kOk, where + " is valid"});
+    return found;
+}
+
+Findings JudgePolicies(const NativeMessagingPolicies& policies, const std::string& hostName,
+                       const std::string& where) {
+    Findings found;
+    if (policies.userLevelHosts && *policies.userLevelHosts == 0) {
+        found.push_back({Severity::kProblem,
+                         where + ": policy NativeMessagingUserLevelHosts is 0, so the browser "
+                                 "ignores per-user hosts such as this one"});
+    }
+    const bool blocked =
+        Contains(policies.blocklist, "*") || Contains(policies.blocklist, hostName);
+    if (blocked && !Contains(policies.allowlist, hostName)) {
+        found.push_back(
+            {Severity::kProblem, where + ": policy NativeMessagingBlocklist blocks " + hostName +
+                                     " and NativeMessagingAllowlist does not allow it"});
+    }
+    return found;
+}
+
+std::string RedactProxyCredentials(const std::string& proxy) {
+    const size_t scheme = proxy.find("://");
+    const size_t hostStart = scheme == std::string::npos ? 0 : scheme + 3;
+    const size_t at = proxy.find('@', hostStart);
+    const size_t slash = proxy.find('/', hostStart);
+    if (at == std::string::npos || (slash != std::string::npos && slash < at)) return proxy;
+    return proxy.substr(0, hostStart) + "***" + proxy.substr(at);
+}
+
+std::optional<EnvironmentProxy> ProxyFromEnvironment(
+    const std::string& url, std::optional<std::string> (*lookUp)(const char*)) {
+    for (const char* bypass : {"no_proxy", "NO_PROXY"}) {
+        if (lookUp(bypass) == std::string("*")) return std::nullopt;
+    }
+    // libcurl reads http_proxy only in lower case: a CGI server sets HTTP_PROXY from a request.
+    const bool https = url.compare(0, 8, "https://") == 0;
+    const std::vector<const char*> names =
+        https ? std::vector<const char*>{"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}
+              : std::vector<const char*>{"http_proxy", "all_proxy", "ALL_PROXY"};
+    for (const char* name : names) {
+        if (const std::optional<std::string> value = lookUp(name)) {
+            return EnvironmentProxy{name, RedactProxyCredentials(*value)};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace zendro

@@ -1,0 +1,80 @@
+#pragma once
+
+// The judgements behind "--diagnose", without Windows: a native messaging manifest, the browsers'
+// policies, and the report's lines. diagnose_win.cpp gathers what they judge.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zendro {
+
+enum class Severity { kOk, kWarning, kProblem };
+
+struct Finding {
+    Severity severity;
+    std::string text;
+};
+using Findings = std::vector<Finding>;
+
+// "ok: ...", "warning: ..." or "problem: ...", one line each, CR LF ended (the report is read on
+// Windows); control characters in a text become blanks.
+std::string FormatReport(const Findings& findings);
+
+// 1 when any finding is a problem, otherwise 0.
+int DiagnosisExitCode(const Findings& findings);
+
+// "X:\..." or "\\server\...": the forms a registration must name its manifest by.
+bool IsAbsoluteWindowsPath(std::string_view path);
+
+// A manifest's "path" as the browser resolves it: absolute as it stands, otherwise relative to
+// the folder of the manifest.
+std::string ResolveHostPath(const std::string& manifestPath, const std::string& hostPath);
+
+// "chrome-extension://" + 32 letters a-p + "/", exactly.
+bool IsChromeExtensionOrigin(std::string_view origin);
+
+struct ManifestExpectation {
+    std::string hostName;      // the registration's key name
+    std::string manifestPath;  // UTF-8, as the registration names it
+    std::string ownPath;       // UTF-8 path of this executable
+    bool mozilla = false;      // allowed_extensions instead of allowed_origins
+};
+
+// Everything wrong with a manifest's bytes, in the browsers' terms, each finding naming `label`
+// (e.g. "Chrome"); a single ok finding when nothing is.
+Findings CheckManifest(std::string_view bytes, const ManifestExpectation& expected,
+                       const std::string& label);
+
+// The native messaging policies of one browser in one hive, as read from the registry.
+struct NativeMessagingPolicies {
+    std::optional<unsigned long> userLevelHosts;  // NativeMessagingUserLevelHosts
+    std::vector<std::string> blocklist;           // NativeMessagingBlocklist entries
+    std::vector<std::string> allowlist;           // NativeMessagingAllowlist entries
+};
+
+// The policies that keep the browser from starting this per-user host, as problems naming the
+// policy and `where` (e.g. "HKCU\Software\Policies\Google\Chrome"); nothing when none does.
+Findings JudgePolicies(const NativeMessagingPolicies& policies, const std::string& hostName,
+                       const std::string& where);
+
+// A proxy URL as a report may show it: any "user:password@" before the host becomes "***@".
+std::string RedactProxyCredentials(const std::string& proxy);
+
+}  // namespace zendro
+
+namespace zendro {
+
+struct EnvironmentProxy {
+    std::string variable;  // the variable libcurl takes it from
+    std::string value;
+};
+
+// The proxy libcurl would take from the environment for a transfer to `url`: https_proxy or
+// HTTPS_PROXY for https, http_proxy for http, then all_proxy or ALL_PROXY; none when NO_PROXY
+// (or no_proxy) is "*". `lookUp` gives a variable's value, or nothing when it is unset or empty.
+std::optional<EnvironmentProxy> ProxyFromEnvironment(
+    const std::string& url, std::optional<std::string> (*lookUp)(const char*));
+
+}  // namespace zendro

@@ -1,0 +1,18 @@
+#include "win/result_win.h"
+
+#include <windows.h>
+
+#include "win/result.h"
+#include "win/text_win.h"
+
+namespace zendro {
+
+std::string WindowsErrorText(unsigned long code) {
+    wchar_t buffer[512] = {};
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                         0, buffer, 511, nullptr);
+    return DescribeErrorCode(code, ToNarrow(std::wstring(buffer, length)));
+}
+
+}  // namespace zendro
