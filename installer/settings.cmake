@@ -34,3 +34,11 @@ set(ZENDRO_BUILTIN_DOWNLOAD_SERVER "http://download.zendro.com" CACHE STRING
 # its URL + ".minisig". Empty: downloads are not verified. See "Publishing a release" in README.md.
 set(ZENDRO_TRUSTED_KEYS "" CACHE STRING
     "minisign public keys trusted to sign downloads, ';'-separated (empty: no verification)")
+
+# The largest host update package and daemon installer, in bytes, that the host downloads: a
+# transfer that announces or delivers more stops there and leaves nothing behind, so a hostile or
+# broken server cannot fill the user's disk. Whole numbers of at least 1024.
+set(ZENDRO_MAX_PACKAGE_BYTES "268435456" CACHE STRING
+    "Largest host update package the host downloads, in bytes (default 256 MiB)")
+set(ZENDRO_MAX_INSTALLER_BYTES "1073741824" CACHE STRING
+    "Largest daemon installer the host downloads, in bytes (default 1 GiB)")

@@ -1,7 +1,5 @@
 #include "daemon/daemon_launch_win.h"
 
-#include <array>
-#include <shlwapi.h>
 #include <windows.h>
 
 #include "daemon/daemon_launch.h"
@@ -10,41 +8,98 @@
 #include "desktop/folders_win.h"
 #include "net/http.h"
 #include "net/trust_win.h"
+#include "win/files_win.h"
+#include "win/run_files.h"
+#include "win/run_folder_win.h"
 #include "win/shell_win.h"
 #include "win/text_win.h"
+#include "win/user_mutex_win.h"
 
 namespace zendro {
 
 namespace {
 
-std::wstring TempFolder() {
-    std::array<wchar_t, 1024> buffer{};
-    const DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size() - 1), buffer.data());
-    if (length == 0 || length >= buffer.size() - 1) return L"";
-    return std::wstring(buffer.data(), length);
+// One host at a time downloads and runs the installer; the others wait for it and go on with what
+// it left. Its window may wait on the user, so the wait is long, but it ends: a reply is owed.
+constexpr wchar_t kInstallMutex[] = L"DaemonInstall";
+constexpr DWORD kInstallWaitMs = 10 * 60 * 1000;
+
+bool FileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool FileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
-
-// Runs the installer shown, waits for it without a limit and judges its exit
-// code. The file is deleted whatever happened, so a failed installer is fetched
-// afresh next time. One found in the temporary folder is held to the same
-// signature as a fresh download: anyone could have put it there.
-bool InstallDaemon(const std::wstring& installer) {
-    const std::string url = DownloadServerBaseUrl() + kInstallerUrlPath;
-    if (!FileExists(installer) && !HttpDownloadToFile(url, installer)) return false;
-    if (!IsDownloadTrusted(url, installer)) {
-        ::DeleteFileW(installer.c_str());
+// ShellExecuteExW takes neither the "\\?\" form nor a path of 260 characters or more: such a
+// path goes to it by its short name, or, where the volume keeps none, straight to CreateProcessW
+// in its extended form.
+bool StartInstaller(const std::wstring& installer, UniqueHandle& process) {
+    std::wstring path = WithoutExtendedPrefix(installer);
+    if (path.size() >= MAX_PATH) {
+        std::wstring shortPath(32768, L'\0');
+        const DWORD length = ::GetShortPathNameW(installer.c_str(), shortPath.data(),
+                                                 static_cast<DWORD>(shortPath.size()));
+        path = length > 0 && length < shortPath.size()
+                   ? WithoutExtendedPrefix(shortPath.substr(0, length))
+                   : std::wstring();
+    }
+    if (!path.empty() && path.size() < MAX_PATH) {
+        return RetryWhileBusy([&] { return ShellOpen(path, L"", SW_SHOW, process); });
+    }
+    std::wstring commandLine = L"\"" + installer + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (!RetryWhileBusy([&] {
+            return ::CreateProcessW(installer.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                    0, nullptr, nullptr, &startup, &started) != 0;
+        })) {
         return false;
     }
+    UniqueHandle thread(started.hThread);
+    process.reset(started.hProcess);
+    return true;
+}
+
+// Takes an installer that an earlier host left in the temporary folder into this run's folder,
+// where it is checked and run like a download; false when there is none.
+bool AdoptLeftInstaller(const std::wstring& temp, const std::wstring& installer) {
+    const std::wstring left = JoinPath(temp, kInstallerFileName);
+    if (!FileExists(left)) return false;
+    return RetryWhileBusy(
+        [&] { return ::MoveFileExW(left.c_str(), installer.c_str(), MOVEFILE_COPY_ALLOWED) != 0; });
+}
+
+// Fetches the installer into this run's folder (its signature first, in a build with keys), runs
+// it shown, waits for it without a limit and judges its exit code. From its check until its
+// process has started the file is held open, so nobody can change or replace it in between.
+bool InstallDaemon(const std::wstring& temp, const RunFolder& run) {
+    const std::string url = DownloadServerBaseUrl() + kInstallerUrlPath;
+    const std::wstring installer = JoinPath(run.path(), kInstallerFileName);
+    const bool adopted = AdoptLeftInstaller(temp, installer);
+    DownloadCheck check;
+    if (!PrepareDownloadCheck(url, check)) return false;
+    if (!adopted && !HttpDownloadToFile(url, installer, kMaxInstallerBytes)) return false;
+    UniqueHandle held = OpenHeldForReading(installer);
+    if (!held || !IsFileTrusted(check, held.get())) return false;
     UniqueHandle process;
+    const bool started = StartInstaller(installer, process);
+    held.reset();
     DWORD exitCode = 1;
-    if (ShellOpen(installer, L"", SW_SHOW, process) && process) {
+    if (started && process) {
         ::WaitForSingleObject(process.get(), INFINITE);
         if (!::GetExitCodeProcess(process.get(), &exitCode)) exitCode = 1;
     }
-    ::DeleteFileW(installer.c_str());
     return exitCode == 0;
+}
+
+// Installs the daemon unless the host it waited for did. When that host's installer ran and
+// installed nothing (it failed, or the user cancelled it), this host does not ask the user again.
+bool InstallDaemonOnce(const std::wstring& temp, const std::wstring& java) {
+    const UserMutex turn(kInstallMutex, kInstallWaitMs);
+    if (!turn.held()) return false;
+    if (FileExists(java)) return true;
+    if (turn.waited() && !turn.abandoned()) return false;
+    const RunFolder run;
+    return !run.path().empty() && InstallDaemon(temp, run);
 }
 
 // Starts the runtime hidden and outside the caller's job: Firefox kills its
@@ -82,13 +137,12 @@ bool WaitForDaemon(const std::string& port) {
 
 std::string StartDaemon(const std::string& port) {
     if (!IsValidPortText(port)) return kDaemonFailed;
-    const std::wstring temp = TempFolder();
+    const std::wstring temp = UserTempFolder();
     if (temp.empty() || DaemonHome().empty()) return kDaemonFailed;
+    RemoveLeftoverRunFolders();
 
     const std::wstring java = JavaRuntimePath();
-    if (!FileExists(java) && !InstallDaemon(JoinPath(temp, kInstallerFileName))) {
-        return kDaemonFailed;
-    }
+    if (!FileExists(java) && !InstallDaemonOnce(temp, java)) return kDaemonFailed;
 
     const JavaLaunchPaths paths{DaemonProgramFolder(),
                                 GetDefaultDownloadsDirectory() + kZendroDownloadsTail,

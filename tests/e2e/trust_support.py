@@ -20,8 +20,9 @@ class Publisher:
         minisign("-G", "-W", "-p", self.pub, "-s", self.key)
 
     def sign(self, data: bytes, *options) -> bytes:
+        """Signs as a publisher does, with minisign's default trusted comment."""
         self.signed.write_bytes(data)
-        minisign("-S", "-s", self.key, "-m", self.signed, "-t", "a release", *options)
+        minisign("-S", "-s", self.key, "-m", self.signed, *options)
         return Path(f"{self.signed}.minisig").read_bytes()
 
 
@@ -44,18 +45,23 @@ def trusting_copy(wine, target: Path, keys: bytes) -> Path:
 
 # form: (publisher, stranger, file) -> (file served, its .minisig or None for a 404 with a body).
 # Only "signed" is to be trusted; "key-line-malformed" meets an executable whose keys resource
-# also holds a line that is no key, and so never even fetches the signature.
+# also holds a line that is no key, and so never even fetches the signature. The signature is
+# fetched before the file, and the file only when the signature is well-formed and by a trusted
+# key (the forms in SIGNATURE_PASSES_BEFORE_THE_BODY).
 SIGNATURE_FORMS = {
     "signed": lambda p, s, d: (d, p.sign(d)),
     "one-byte-changed-after-signing": lambda p, s, d: (d[:-1] + bytes([d[-1] ^ 1]), p.sign(d)),
     "signed-by-an-untrusted-key": lambda p, s, d: (d, s.sign(d)),
     "signature-missing": lambda p, s, d: (d, None),
     "signature-empty": lambda p, s, d: (d, b""),
-    "trusted-comment-altered": lambda p, s, d: (d, p.sign(d).replace(b"a release", b"a relapse")),
+    "trusted-comment-altered": lambda p, s, d: (d, p.sign(d).replace(b"\thashed", b"\thashes")),
     "signature-malformed": lambda p, s, d: (d, b"\n".join(p.sign(d).splitlines()[1:])),
     "legacy-signature": lambda p, s, d: (d, p.sign(d, "-l")),
     "key-line-malformed": lambda p, s, d: (d, p.sign(d)),
 }
+
+SIGNATURE_PASSES_BEFORE_THE_BODY = {"signed", "one-byte-changed-after-signing",
+                                    "trusted-comment-altered"}
 
 
 @pytest.fixture(scope="session")
@@ -68,7 +74,8 @@ def signing(wine, tmp_path_factory):
         file, signature = SIGNATURE_FORMS[form](publisher, stranger, data)
         broken = form == "key-line-malformed"
         return SimpleNamespace(file=file, signature=signature, trusted=form == "signed",
-                               exe=refusing if broken else trusting, signature_fetched=not broken)
+                               exe=refusing if broken else trusting, signature_fetched=not broken,
+                               body_fetched=form in SIGNATURE_PASSES_BEFORE_THE_BODY)
 
     trusting = trusting_copy(wine, folder / "trusting" / "ZendroWebHost.exe", keys)
     refusing = trusting_copy(wine, folder / "refusing" / "ZendroWebHost.exe", keys + b"RWQ0no\n")
