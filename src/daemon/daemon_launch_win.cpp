@@ -28,35 +28,19 @@ bool FileExists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// ShellExecuteExW takes neither the "\\?\" form nor a path of 260 characters or more: such a
-// path goes to it by its short name, or, where the volume keeps none, straight to CreateProcessW
-// in its extended form.
+// ShellExecuteExW takes neither the "\\?\" form nor a path of 260 characters or more; the run's
+// folder is chosen short enough (RunFolder::Use::kProgramToStart) wherever it can be, and past
+// that the short name is the last resort.
 bool StartInstaller(const std::wstring& installer, UniqueHandle& process) {
     std::wstring path = WithoutExtendedPrefix(installer);
     if (path.size() >= MAX_PATH) {
         std::wstring shortPath(32768, L'\0');
         const DWORD length = ::GetShortPathNameW(installer.c_str(), shortPath.data(),
                                                  static_cast<DWORD>(shortPath.size()));
-        path = length > 0 && length < shortPath.size()
-                   ? WithoutExtendedPrefix(shortPath.substr(0, length))
-                   : std::wstring();
+        if (length == 0 || length >= shortPath.size()) return false;
+        path = WithoutExtendedPrefix(shortPath.substr(0, length));
     }
-    if (!path.empty() && path.size() < MAX_PATH) {
-        return RetryWhileBusy([&] { return ShellOpen(path, L"", SW_SHOW, process); });
-    }
-    std::wstring commandLine = L"\"" + installer + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    if (!RetryWhileBusy([&] {
-            return ::CreateProcessW(installer.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                    0, nullptr, nullptr, &startup, &started) != 0;
-        })) {
-        return false;
-    }
-    UniqueHandle thread(started.hThread);
-    process.reset(started.hProcess);
-    return true;
+    return RetryWhileBusy([&] { return ShellOpen(path, L"", SW_SHOW, process); });
 }
 
 // Takes an installer that an earlier host left in the temporary folder into this run's folder,
@@ -98,7 +82,7 @@ bool InstallDaemonOnce(const std::wstring& temp, const std::wstring& java) {
     if (!turn.held()) return false;
     if (FileExists(java)) return true;
     if (turn.waited() && !turn.abandoned()) return false;
-    const RunFolder run;
+    const RunFolder run(RunFolder::Use::kProgramToStart);
     return !run.path().empty() && InstallDaemon(temp, run);
 }
 

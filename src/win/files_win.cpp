@@ -33,8 +33,13 @@ bool DeleteFileWhenFree(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;  // no file, and nothing to wait for
-    ClearReadOnly(path);
-    if (RetryWhileBusy([&] { return ::DeleteFileW(path.c_str()) != 0; })) return true;
+    // Cleared at each try: a program that holds the file may keep the attribute from changing.
+    if (RetryWhileBusy([&] {
+            ClearReadOnly(path);
+            return ::DeleteFileW(path.c_str()) != 0;
+        })) {
+        return true;
+    }
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }

@@ -17,7 +17,14 @@ std::wstring UserTempFolder();
 // host's folder too when no other run uses it.
 class RunFolder {
   public:
-    RunFolder();  // makes the folder; `path()` is "" when it could not be made
+    // What the folder will hold. Windows starts no program from a path of 260 characters or
+    // more (CreateProcessW refuses the extended form; short names help on Windows, not under
+    // Wine), so a folder for a program to be started goes, when the user's temporary folder is
+    // that deep, to Windows' default one (the local application-data folder's "Temp") instead.
+    enum class Use { kFiles, kProgramToStart };
+
+    // Makes the folder; `path()` is "" when it could not be made.
+    explicit RunFolder(Use use = Use::kFiles);
     ~RunFolder();
     RunFolder(const RunFolder&) = delete;
     RunFolder& operator=(const RunFolder&) = delete;
@@ -31,7 +38,7 @@ class RunFolder {
     UniqueHandle lock_;
 };
 
-// Removes what earlier runs left in the host's temporary folder: every run folder whose lock file
+// Removes what earlier runs left in the host's temporary folders: every run folder whose lock file
 // can be deleted (its owner is gone). A live run's folder, links and junctions, and anything
 // outside that folder are never touched.
 void RemoveLeftoverRunFolders();

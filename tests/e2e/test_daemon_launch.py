@@ -412,6 +412,9 @@ def test_a_temporary_folder_deeper_than_260_characters_works(launch):
         assert run.reply == "started"
         assert launch.downloads() == [INSTALLER_PATH]
         assert len(launch.installer_runs()) == 1
-        assert list(deep.iterdir()) == []  # the host's folder in it went with the run
+        # The installer could not be started from there: it ran from Windows' default temporary
+        # folder, and the host's folders in both went with the run.
+        assert list(deep.iterdir()) == []
+        assert not (launch.wine.profile / "AppData" / "Local" / "Temp" / "ZendroWebHost").exists()
     finally:
         shutil.rmtree(launch.wine.drive_c / "deep-temp", ignore_errors=True)

@@ -89,6 +89,15 @@ TEST(AppendToBoundedText, GrowsToItsLimitAndRefusesTheChunkThatWouldPassIt) {
     EXPECT_EQ(bounded.text, "abcde");
 }
 
+TEST(FitsDownloadCap, AllowsUpToTheCapExactlyAndNeverWrapsAround) {
+    EXPECT_TRUE(FitsDownloadCap(0, 1024, 1024));
+    EXPECT_TRUE(FitsDownloadCap(1000, 24, 1024));
+    EXPECT_FALSE(FitsDownloadCap(1000, 25, 1024));
+    EXPECT_FALSE(FitsDownloadCap(1025, 0, 1024));  // already past: nothing more
+    EXPECT_FALSE(FitsDownloadCap(~0ULL, 2, ~0ULL));
+    EXPECT_FALSE(FitsDownloadCap(2, ~size_t{0}, 1024));
+}
+
 TEST(DaemonRootUrl, IsTheLoopbackRootOfThePort) {
     EXPECT_EQ(DaemonRootUrl("9091"), "http://127.0.0.1:9091");
 }
