@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "net/http.h"
-#include "win/owners_win.h"
 
 namespace zendro {
 namespace {
@@ -36,12 +35,6 @@ bool DigestOpenFile(HANDLE file, FileDigest& digest) {
     }
     digest = hasher.Finish();
     return true;
-}
-
-bool DigestFile(const std::wstring& path, FileDigest& digest) {
-    const UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    return file && DigestOpenFile(file.get(), digest);
 }
 
 bool PrepareDownloadCheck(const std::string& url, DownloadCheck& check) {

@@ -12,9 +12,6 @@ namespace zendro {
 // are not verified); one that is there but cannot be read trusts nothing.
 TrustedKeys LoadTrustedKeys();
 
-// BLAKE2b-512 of the file at `path`, read in pieces; false when it cannot be read to its end.
-bool DigestFile(const std::wstring& path, FileDigest& digest);
-
 // BLAKE2b-512 of the open file `file`, read in pieces from its start.
 bool DigestOpenFile(HANDLE file, FileDigest& digest);
 

@@ -391,7 +391,9 @@ def test_files_that_a_scanner_holds_for_a_moment_are_waited_for(wine, host, serv
     target = {"read-only-old-file": (host.parent, old_of(host).name, "none"),
               # shared for reading, or the host itself could not start from it
               "executable": (host.parent, host.name, "read"),
-              "unpacked-executable": (wine.temp / "ZendroWebHost", "ZendroWebHost.exe", "none")}
+              # taken while the host holds it from its check to its copy, then kept past that:
+              # the work folder's removal waits for it
+              "unpacked-executable": (wine.temp / "ZendroWebHost", "ZendroWebHost.exe", "read")}
     folder, name, share = target[held]
     with held_by_a_scanner(wine, folder, name, share, wait=held != "unpacked-executable"):
         update(wine, host, server)
