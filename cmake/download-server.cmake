@@ -22,13 +22,8 @@ if(NOT ZENDRO_SERVER_OK)
 endif()
 add_compile_definitions(ZENDRO_BUILTIN_DOWNLOAD_SERVER="${ZENDRO_BUILTIN_DOWNLOAD_SERVER}")
 
-# The download caps: whole numbers from 1024 bytes to 999 GB (what a 64-bit count and libcurl's
-# limit hold with room to spare).
+include("${CMAKE_CURRENT_LIST_DIR}/download_caps.cmake")
+zendro_check_download_caps()
 foreach(setting ZENDRO_MAX_PACKAGE_BYTES ZENDRO_MAX_INSTALLER_BYTES)
-    if(NOT "${${setting}}" MATCHES "^[1-9][0-9]*$" OR "${${setting}}" MATCHES "^[0-9]{13,}$"
-       OR ("${${setting}}" MATCHES "^[0-9]{1,4}$" AND "${${setting}}" LESS 1024))
-        message(FATAL_ERROR "${setting} \"${${setting}}\" must be a whole number of bytes from "
-                            "1024 to 999999999999")
-    endif()
     add_compile_definitions(${setting}=${${setting}}ULL)
 endforeach()

@@ -157,6 +157,9 @@ def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(f
     ("ZENDRO_HOST_DESCRIPTION", "costs $5", "plain text"),
     ("ZENDRO_TRUSTED_KEYS", "RWQH900o54exVj26eh6zW+dfGwRjOul22V2w/UeqUqCipmm/mXPJCWIF;RWQH900o",
      "not a minisign public key"),
+    ("ZENDRO_MAX_PACKAGE_BYTES", "1023", "whole number of bytes"),
+    ("ZENDRO_MAX_INSTALLER_BYTES", "1 GiB", "whole number of bytes"),
+    ("ZENDRO_MAX_INSTALLER_BYTES", "1000000000000", "whole number of bytes"),
 ])
 def test_build_refuses_settings_a_browser_or_the_manifest_would_not_take(
         tmp_path, setting, value, complaint):
