@@ -12,6 +12,7 @@
 #include "win/owners_win.h"
 #include "win/run_folder_win.h"
 #include "win/unzip_win.h"
+#include "win/user_mutex_win.h"
 
 namespace zendro {
 namespace {
@@ -21,6 +22,8 @@ constexpr wchar_t kPackageName[] = L"\\ZendroWebHost.zip";
 constexpr wchar_t kNewExecutableName[] = L"\\ZendroWebHost.exe";
 constexpr wchar_t kPreviousSuffix[] = L".old";
 constexpr size_t kMaxManifestBytes = 64 * 1024;
+constexpr wchar_t kSwapMutex[] = L"UpdateSwap";
+constexpr DWORD kSwapWaitMs = 60000;
 // A build setting (installer/settings.cmake).
 constexpr unsigned long long kMaxPackageBytes = ZENDRO_MAX_PACKAGE_BYTES;
 
@@ -110,6 +113,12 @@ void UpdateExecutable(const UpdateSources& sources) {
     std::string packagedVersion;
     if (!GetFileVersionString(replacement, packagedVersion)) return;
     if (CompareVersions(packagedVersion, installedVersion) >= 0) return;
+    // Hosts that update at the same moment take turns at the swap, and a later one finds the
+    // executable already new: one swap, and the ".old" stays the program that ran before.
+    const UserMutex turn(kSwapMutex, kSwapWaitMs);
+    std::string currentVersion;
+    if (!GetFileVersionString(sources.executablePath, currentVersion)) return;
+    if (CompareVersions(packagedVersion, currentVersion) >= 0) return;
     SwapExecutable(sources.executablePath, replacement);
 }
 

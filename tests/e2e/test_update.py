@@ -179,6 +179,18 @@ def test_a_newer_version_replaces_the_executable(wine, host, server, temp_guard)
     assert temp_guard() == []
 
 
+def test_updates_at_the_same_moment_swap_once(wine, host, server, temp_guard):
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    runs = wine.send_at_once([UPDATE] * 3, exe=host, env={"ZENDRO_DOWNLOAD_SERVER": server.url},
+                             timeout=120)
+    assert [run.reply for run in runs] == [""] * 3
+    assert host.read_bytes() == NEW_EXE
+    assert old_of(host).read_bytes() == previous  # not the new program, swapped twice
+    assert max(run.seconds for run in runs) < 20  # nobody waits for a file that stays busy
+    assert temp_guard() == []
+
+
 def test_the_package_url_is_taken_as_the_manifest_gives_it(wine, host, server, temp_guard):
     server.serve_update("2", url=server.url + "/elsewhere/p.zip?x=1")
     server.bodies["/elsewhere/p.zip?x=1"] = info_zip({"ZendroWebHost.exe": NEW_EXE,
