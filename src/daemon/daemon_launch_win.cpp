@@ -79,7 +79,7 @@ bool InstallDaemon(const std::wstring& temp, const RunFolder& run) {
 // installed nothing (it failed, or the user cancelled it), this host does not ask the user again.
 bool InstallDaemonOnce(const std::wstring& temp, const std::wstring& java) {
     const UserMutex turn(kInstallMutex, kInstallWaitMs);
-    if (!turn.held()) return false;
+    if (turn.waited() && !turn.held()) return false;  // the other installer still runs
     if (FileExists(java)) return true;
     if (turn.waited() && !turn.abandoned()) return false;
     const RunFolder run(RunFolder::Use::kProgramToStart);

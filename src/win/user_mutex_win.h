@@ -17,6 +17,7 @@ class UserMutex {
     UserMutex(const UserMutex&) = delete;
     UserMutex& operator=(const UserMutex&) = delete;
 
+    // False also when no mutex could be made at all; the caller then goes ahead unguarded.
     bool held() const { return held_; }
     // Whether another run held it when this one asked, so this one waited for its work.
     bool waited() const { return waited_; }

@@ -418,3 +418,19 @@ def test_a_temporary_folder_deeper_than_260_characters_works(launch):
         assert not (launch.wine.profile / "AppData" / "Local" / "Temp" / "ZendroWebHost").exists()
     finally:
         shutil.rmtree(launch.wine.drive_c / "deep-temp", ignore_errors=True)
+
+
+def test_leftovers_go_but_links_and_what_is_not_a_run_folder_stay(launch, tmp_path):
+    outside = tmp_path / "outside"
+    outside.mkdir()
+    (outside / "precious.txt").write_bytes(b"keep")
+    launch.host_temp.mkdir(parents=True)
+    (launch.host_temp / "run-1-2").symlink_to(outside, target_is_directory=True)
+    (launch.host_temp / "run-3-4" / "sub").mkdir(parents=True)  # left without its lock
+    (launch.host_temp / "run-3-4" / "sub" / "ZendroWebDaemonSetup.exe.1c.part").write_bytes(b"p")
+    (launch.host_temp / "not-a-run").mkdir()
+    run = launch.wine.send('{"text":"UpdateNativeHost"}', timeout=60,
+                           env={"ZENDRO_DOWNLOAD_SERVER": f"http://127.0.0.1:{unused_port()}"})
+    assert run.reply == ""
+    assert sorted(p.name for p in launch.host_temp.iterdir()) == ["not-a-run", "run-1-2"]
+    assert (outside / "precious.txt").read_bytes() == b"keep"
