@@ -114,11 +114,11 @@ void UpdateExecutable(const UpdateSources& sources) {
     if (!GetFileVersionString(replacement, packagedVersion)) return;
     if (CompareVersions(packagedVersion, installedVersion) >= 0) return;
     // Hosts that update at the same moment take turns at the swap, and a later one finds the
-    // executable already new: one swap, and the ".old" stays the program that ran before.
+    // same program already in place: one swap, and the ".old" stays the program that ran before.
+    // (The version of the executable's path cannot tell: asked of the running program's own
+    // path, Windows may answer from the image in memory.)
     const UserMutex turn(kSwapMutex, kSwapWaitMs);
-    std::string currentVersion;
-    if (!GetFileVersionString(sources.executablePath, currentVersion)) return;
-    if (CompareVersions(packagedVersion, currentVersion) >= 0) return;
+    if (SameFileContents(sources.executablePath, replacement)) return;
     SwapExecutable(sources.executablePath, replacement);
 }
 

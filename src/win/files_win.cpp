@@ -1,7 +1,9 @@
 #include "win/files_win.h"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
+#include <vector>
 
 namespace zendro {
 
@@ -69,6 +71,33 @@ bool RemoveFolderTree(const std::wstring& folder, bool waitForBusy) {
     }
     search.reset();
     return attempt([&] { return ::RemoveDirectoryW(folder.c_str()) != 0; });
+}
+
+bool SameFileContents(const std::wstring& first, const std::wstring& second) {
+    const auto open = [](const std::wstring& path) {
+        return UniqueHandle(::CreateFileW(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    };
+    const UniqueHandle a = open(first);
+    const UniqueHandle b = open(second);
+    LARGE_INTEGER sizeA{}, sizeB{};
+    if (!a || !b || !::GetFileSizeEx(a.get(), &sizeA) || !::GetFileSizeEx(b.get(), &sizeB) ||
+        sizeA.QuadPart != sizeB.QuadPart) {
+        return false;
+    }
+    std::vector<char> pieceA(64 * 1024), pieceB(64 * 1024);
+    for (;;) {
+        DWORD readA = 0, readB = 0;
+        if (!::ReadFile(a.get(), pieceA.data(), static_cast<DWORD>(pieceA.size()), &readA,
+                        nullptr) ||
+            !::ReadFile(b.get(), pieceB.data(), static_cast<DWORD>(pieceB.size()), &readB,
+                        nullptr) ||
+            readA != readB || std::memcmp(pieceA.data(), pieceB.data(), readA) != 0) {
+            return false;
+        }
+        if (readA == 0) return true;
+    }
 }
 
 UniqueHandle OpenHeldForReading(const std::wstring& path) {

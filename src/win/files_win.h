@@ -45,6 +45,9 @@ bool DeleteFileWhenFree(const std::wstring& path);
 // itself made); without, it is left (what another run left: the next run tries again).
 bool RemoveFolderTree(const std::wstring& folder, bool waitForBusy);
 
+// Whether both files can be read and hold the same bytes.
+bool SameFileContents(const std::wstring& first, const std::wstring& second);
+
 // Opens a file for reading while denying every other program the right to write, rename or
 // delete it, so what is checked through the handle stays what is used by its path until the
 // handle goes. Waits while another program holds the file.
