@@ -7,6 +7,7 @@
 get_filename_component(ZENDRO_INSTALLER_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 include("${ZENDRO_INSTALLER_ROOT}/installer/settings.cmake")
 include("${CMAKE_CURRENT_LIST_DIR}/trusted_keys.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/download_caps.cmake")
 
 # Plain text that goes into NSIS strings and JSON unescaped.
 function(zendro_check_plain_text what value)
@@ -42,6 +43,7 @@ function(zendro_write_installer_settings output)
     zendro_check_plain_text(ZENDRO_HOST_DESCRIPTION "${ZENDRO_HOST_DESCRIPTION}")
     zendro_check_plain_text(ZENDRO_PUBLISHER "${ZENDRO_PUBLISHER}")
     zendro_read_trusted_keys(keys)
+    zendro_check_download_caps()
 
     set(origins "")
     foreach(id IN LISTS ZENDRO_CHROMIUM_EXTENSION_IDS)

@@ -28,3 +28,11 @@ set(ZENDRO_PUBLISHER "Zendro" CACHE STRING "Publisher shown in the list of insta
 # optional port, nothing more (no path, no trailing slash).
 set(ZENDRO_BUILTIN_DOWNLOAD_SERVER "http://download.zendro.com" CACHE STRING
     "Built-in download server of the host: http(s)://host[:port]")
+
+# The largest host update package and daemon installer, in bytes, that the host downloads: a
+# transfer that announces or delivers more stops there and leaves nothing behind, so a hostile or
+# broken server cannot fill the user's disk. Whole numbers of at least 1024.
+set(ZENDRO_MAX_PACKAGE_BYTES "268435456" CACHE STRING
+    "Largest host update package the host downloads, in bytes (default 256 MiB)")
+set(ZENDRO_MAX_INSTALLER_BYTES "1073741824" CACHE STRING
+    "Largest daemon installer the host downloads, in bytes (default 1 GiB)")

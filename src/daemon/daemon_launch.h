@@ -7,10 +7,12 @@ namespace zendro {
 inline constexpr char kDaemonStarted[] = "started";
 inline constexpr char kDaemonFailed[] = "failed";
 
-// Where the installer lives on the download server, and under which name it is kept in the
-// temporary folder.
+// Where the installer lives on the download server, and under which name it is kept (in the
+// run's own folder; one found directly in the temporary folder is taken from there).
 inline constexpr char kInstallerUrlPath[] = "/files/ferl/ZendroWebDaemonSetup.exe";
 inline constexpr wchar_t kInstallerFileName[] = L"ZendroWebDaemonSetup.exe";
+// The largest installer the host downloads (a build setting, installer/settings.cmake).
+inline constexpr unsigned long long kMaxInstallerBytes = ZENDRO_MAX_INSTALLER_BYTES;
 
 // The daemon answers within this many probes, this far apart, or counts as not started.
 inline constexpr int kDaemonProbeCount = 20;

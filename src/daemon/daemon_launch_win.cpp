@@ -1,8 +1,6 @@
 #include "daemon/daemon_launch_win.h"
 
 #include <algorithm>
-#include <array>
-#include <shlwapi.h>
 #include <windows.h>
 
 #include "daemon/daemon_launch.h"
@@ -11,56 +9,111 @@
 #include "desktop/folders_win.h"
 #include "net/http.h"
 #include "net/trust_win.h"
+#include "win/files_win.h"
 #include "win/log_win.h"
 #include "win/result_win.h"
+#include "win/run_files.h"
+#include "win/run_folder_win.h"
 #include "win/shell_win.h"
 #include "win/text_win.h"
+#include "win/user_mutex_win.h"
 
 namespace zendro {
 
 namespace {
 
-std::wstring TempFolder() {
-    std::array<wchar_t, 1024> buffer{};
-    const DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size() - 1), buffer.data());
-    if (length == 0 || length >= buffer.size() - 1) return L"";
-    return std::wstring(buffer.data(), length);
+// One host at a time downloads and runs the installer; the others wait for it and go on with what
+// it left. Its window may wait on the user, so the wait is long, but it ends: a reply is owed.
+constexpr wchar_t kInstallMutex[] = L"DaemonInstall";
+constexpr DWORD kInstallWaitMs = 10 * 60 * 1000;
+
+bool FileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool FileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
-
-// Runs the installer shown, waits for it without a limit and judges its exit
-// code. The file is deleted whatever happened, so a failed installer is fetched
-// afresh next time. One found in the temporary folder is held to the same
-// signature as a fresh download: anyone could have put it there.
-Result InstallDaemon(const std::wstring& installer) {
-    const std::string url = DownloadServerBaseUrl() + kInstallerUrlPath;
-    if (!FileExists(installer) && !HttpDownloadToFile(url, installer)) {
-        return Result::Failed("the installer download", "fetching " + url + " failed");
+// ShellExecuteExW takes neither the "\\?\" form nor a path of 260 characters or more; the run's
+// folder is chosen short enough (RunFolder::Use::kProgramToStart) wherever it can be, and past
+// that the short name is the last resort.
+bool StartInstaller(const std::wstring& installer, UniqueHandle& process) {
+    std::wstring path = WithoutExtendedPrefix(installer);
+    if (path.size() >= MAX_PATH) {
+        std::wstring shortPath(32768, L'\0');
+        const DWORD length = ::GetShortPathNameW(installer.c_str(), shortPath.data(),
+                                                 static_cast<DWORD>(shortPath.size()));
+        if (length == 0 || length >= shortPath.size()) return false;
+        path = WithoutExtendedPrefix(shortPath.substr(0, length));
     }
-    if (!IsDownloadTrusted(url, installer)) {
-        ::DeleteFileW(installer.c_str());
+    return RetryWhileBusy([&] { return ShellOpen(path, L"", SW_SHOW, process); });
+}
+
+// Takes an installer that an earlier host left in the temporary folder into this run's folder,
+// where it is checked and run like a download; false when there is none.
+bool AdoptLeftInstaller(const std::wstring& temp, const std::wstring& installer) {
+    const std::wstring left = JoinPath(temp, kInstallerFileName);
+    if (!FileExists(left)) return false;
+    return RetryWhileBusy(
+        [&] { return ::MoveFileExW(left.c_str(), installer.c_str(), MOVEFILE_COPY_ALLOWED) != 0; });
+}
+
+// Fetches the installer into this run's folder (its signature first, in a build with keys), runs
+// it shown, waits for it without a limit and judges its exit code. From its check until its
+// process has started the file is held open, so nobody can change or replace it in between.
+Result InstallDaemon(const std::wstring& temp, const RunFolder& run) {
+    const std::string url = DownloadServerBaseUrl() + kInstallerUrlPath;
+    const std::wstring installer = JoinPath(run.path(), kInstallerFileName);
+    const bool adopted = AdoptLeftInstaller(temp, installer);
+    DownloadCheck check;
+    if (!PrepareDownloadCheck(url, check)) {
         return Result::Failed(
             "the installer download, refused",
-            LoadTrustedKeys().mode == TrustedKeys::Mode::kRefuseAll
+            check.keys.mode == TrustedKeys::Mode::kRefuseAll
                 ? "this build's trusted keys cannot be read"
                 : "no valid signature by a trusted key at " + url + kSignatureSuffix);
     }
-    UniqueHandle process;
-    DWORD exitCode = 1;
-    Result ran = Result::Ok();
-    if (ShellOpen(installer, L"", SW_SHOW, process) && process) {
-        ::WaitForSingleObject(process.get(), INFINITE);
-        if (!::GetExitCodeProcess(process.get(), &exitCode)) {
-            ran = Result::Failed("the installer's exit code", WindowsErrorText(::GetLastError()));
-        } else if (exitCode != 0) {
-            ran = Result::Failed("the installer", "exited with " + std::to_string(exitCode));
-        }
-    } else {
-        ran = Result::Failed("starting the installer", WindowsErrorText(::GetLastError()));
+    if (!adopted && !HttpDownloadToFile(url, installer, kMaxInstallerBytes)) {
+        return Result::Failed("the installer download", "fetching " + url + " failed");
     }
-    ::DeleteFileW(installer.c_str());
-    return ran;
+    UniqueHandle held = OpenHeldForReading(installer);
+    if (!held) return Result::Failed("opening the installer", WindowsErrorText(::GetLastError()));
+    if (!IsFileTrusted(check, held.get())) {
+        return Result::Failed("the installer download, refused",
+                              "its signature does not match it or does not name it");
+    }
+    UniqueHandle process;
+    const bool started = StartInstaller(installer, process);
+    const DWORD startError = ::GetLastError();
+    held.reset();
+    if (!started || !process) {
+        return Result::Failed("starting the installer", WindowsErrorText(startError));
+    }
+    ::WaitForSingleObject(process.get(), INFINITE);
+    DWORD exitCode = 1;
+    if (!::GetExitCodeProcess(process.get(), &exitCode)) {
+        return Result::Failed("the installer's exit code", WindowsErrorText(::GetLastError()));
+    }
+    if (exitCode != 0) {
+        return Result::Failed("the installer", "exited with " + std::to_string(exitCode));
+    }
+    return Result::Ok();
+}
+
+// Installs the daemon unless the host it waited for did. When that host's installer ran and
+// installed nothing (it failed, or the user cancelled it), this host does not ask the user again.
+Result InstallDaemonOnce(const std::wstring& temp, const std::wstring& java) {
+    const UserMutex turn(kInstallMutex, kInstallWaitMs);
+    if (turn.waited() && !turn.held()) {
+        return Result::Failed("waiting for another host's installer", "it is still running");
+    }
+    if (FileExists(java)) return Result::Ok();
+    if (turn.waited() && !turn.abandoned()) {
+        return Result::Failed("the installer another host ran", "it installed no Java runtime");
+    }
+    const RunFolder run(RunFolder::Use::kProgramToStart);
+    if (run.path().empty()) {
+        return Result::Failed("making the host's temporary folder",
+                              WindowsErrorText(::GetLastError()));
+    }
+    return InstallDaemon(temp, run);
 }
 
 // Starts the runtime hidden and outside the caller's job: Firefox kills its
@@ -102,12 +155,13 @@ bool WaitForDaemon(const std::string& port) {
 
 std::string StartDaemon(const std::string& port) {
     if (!IsValidPortText(port)) return kDaemonFailed;
-    const std::wstring temp = TempFolder();
+    const std::wstring temp = UserTempFolder();
     if (temp.empty() || DaemonHome().empty()) return kDaemonFailed;
+    RemoveLeftoverRunFolders();
 
     const std::wstring java = JavaRuntimePath();
     if (!FileExists(java)) {
-        const Result installed = InstallDaemon(JoinPath(temp, kInstallerFileName));
+        const Result installed = InstallDaemonOnce(temp, java);
         LogFailure(installed);
         if (!installed) return kDaemonFailed;
     }

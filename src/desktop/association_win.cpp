@@ -5,11 +5,17 @@
 #include "desktop/association.h"
 #include "win/owners_win.h"
 #include "win/registry_win.h"
+#include "win/user_mutex_win.h"
 
 namespace zendro {
 namespace {
 
 constexpr REGSAM kDeleteAccess = KEY_READ | KEY_WRITE;
+// Hosts that change the association at the same moment take turns: one host's removal would
+// otherwise pull keys from under another's writing. The changes take milliseconds; a host that
+// still waits after this long goes ahead unguarded rather than keep its reply back.
+constexpr wchar_t kAssociationMutex[] = L"Association";
+constexpr DWORD kAssociationWaitMs = 10000;
 constexpr DWORD kKeyNameUnits = 256;  // registry key names are at most 255 units long
 
 LONG OpenKey(HKEY parent, const wchar_t* path, REGSAM access, UniqueKey& key) {
@@ -93,6 +99,13 @@ DeleteKeyExFunction RegDeleteKeyExIfPresent() {
     return function;
 }
 
+// The association trees removed whole; the caller holds the turn.
+void RemoveAssociation() {
+    UniqueKey classes;
+    if (OpenKey(HKEY_CURRENT_USER, kClassesKey, kDeleteAccess, classes) != ERROR_SUCCESS) return;
+    for (const wchar_t* tree : kAssociationTrees) DeleteKeyTree(classes.get(), tree);
+}
+
 }  // namespace
 
 bool CheckDefaultApplication() {
@@ -103,7 +116,8 @@ bool CheckDefaultApplication() {
 }
 
 int SetDefaultApplication() {
-    UnsetDefaultApplication();
+    const UserMutex turn(kAssociationMutex, kAssociationWaitMs);
+    RemoveAssociation();
     std::wstring path;
     if (!GetHostExecutablePath(path)) return -1;
     RegistryAssociationWriter writer;
@@ -111,9 +125,8 @@ int SetDefaultApplication() {
 }
 
 void UnsetDefaultApplication() {
-    UniqueKey classes;
-    if (OpenKey(HKEY_CURRENT_USER, kClassesKey, kDeleteAccess, classes) != ERROR_SUCCESS) return;
-    for (const wchar_t* tree : kAssociationTrees) DeleteKeyTree(classes.get(), tree);
+    const UserMutex turn(kAssociationMutex, kAssociationWaitMs);
+    RemoveAssociation();
 }
 
 LONG DeleteKeyTree(HKEY parent, const wchar_t* name) {

@@ -8,7 +8,8 @@ namespace zendro {
 bool CheckDefaultApplication();
 
 // Removes the association, then writes it anew for this executable: 0 on success, -1 on any
-// failure (what was written until then stays).
+// failure (what was written until then stays). Hosts that set or unset it at the same moment
+// take turns, so one's removal never pulls keys from under another's writing.
 int SetDefaultApplication();
 
 // Removes the .torrent, class and magnet trees whole, whoever wrote into them.

@@ -80,6 +80,10 @@ size_t AppendToBoundedText(char* data, size_t size, size_t count, void* target) 
     return length;
 }
 
+bool FitsDownloadCap(unsigned long long received, size_t incoming, unsigned long long maxBytes) {
+    return received <= maxBytes && incoming <= maxBytes - received;
+}
+
 std::string DaemonRootUrl(const std::string& port) { return "http://127.0.0.1:" + port; }
 
 bool IsValidServerBaseUrl(const std::string& url) {

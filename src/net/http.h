@@ -34,9 +34,14 @@ bool HttpGetToString(const std::string& url, std::string& body);
 bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& body);
 
 // Fetches `url` into a partial file beside `path`, which replaces any file at `path` once the whole
-// body has arrived. An empty body or a failed transfer fails, removes the partial file and leaves
+// body has arrived. An empty body, a failed transfer, or a body that is announced as or grows
+// longer than `maxBytes` fails (at once, not at its end), removes the partial file and leaves
 // `path` alone.
-bool HttpDownloadToFile(const std::string& url, const std::wstring& path);
+bool HttpDownloadToFile(const std::string& url, const std::wstring& path,
+                        unsigned long long maxBytes);
+
+// Whether `incoming` more bytes after `received` keep a download within `maxBytes`.
+bool FitsDownloadCap(unsigned long long received, size_t incoming, unsigned long long maxBytes);
 
 // True when something answers HTTP on 127.0.0.1:`port` within `timeoutMilliseconds` and a session
 // header line is known.

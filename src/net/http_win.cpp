@@ -3,12 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "net/http.h"
 #include "net/proxy_win.h"
 #include "net/tls_win.h"
 #include "win/curl_owners_win.h"
+#include "win/files_win.h"
 #include "win/owners_win.h"
 
 namespace zendro {
@@ -70,16 +72,18 @@ std::wstring PartialDownloadPath(const std::wstring& path) {
     return path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".part";
 }
 
-// The partial file of one download: removed when the owner goes, unless it became the target.
+// The partial file of one download, which may grow to `maxBytes` and no further: removed when the
+// owner goes, unless it became the target.
 class PartialDownload {
   public:
-    explicit PartialDownload(std::wstring path)
+    PartialDownload(std::wstring path, unsigned long long maxBytes)
         : path_(std::move(path)),
           file_(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+                              FILE_ATTRIBUTE_NORMAL, nullptr)),
+          maxBytes_(maxBytes) {}
     ~PartialDownload() {
         file_.reset();
-        if (!renamed_) ::DeleteFileW(path_.c_str());
+        if (!renamed_) DeleteFileWhenFree(path_);
     }
     PartialDownload(const PartialDownload&) = delete;
     PartialDownload& operator=(const PartialDownload&) = delete;
@@ -87,10 +91,12 @@ class PartialDownload {
     bool IsOpen() const { return static_cast<bool>(file_); }
     unsigned long long size() const { return size_; }
 
-    // libcurl's write callback: returning less than it was given aborts the transfer.
+    // libcurl's write callback: returning less than it was given aborts the transfer, which a
+    // body that would pass the cap does before a byte of it is written.
     static size_t Append(char* data, size_t size, size_t count, void* self) {
         auto& download = *static_cast<PartialDownload*>(self);
         const size_t length = size * count;
+        if (!FitsDownloadCap(download.size_, length, download.maxBytes_)) return 0;
         size_t done = 0;
         while (done < length) {
             const DWORD piece = static_cast<DWORD>(std::min<size_t>(length - done, MAXDWORD));
@@ -105,24 +111,29 @@ class PartialDownload {
         return length;
     }
 
-    // Closes the file and puts it in place of `target` (replacing what is there).
+    // Closes the file and puts it in place of `target` (replacing what is there). A scanner that
+    // opened the fresh file a moment ago is waited for.
     bool RenameTo(const std::wstring& target) {
         file_.reset();
-        renamed_ = ::MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+        renamed_ = RetryWhileBusy([&] {
+            return ::MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+        });
         return renamed_;
     }
 
   private:
     std::wstring path_;
     UniqueHandle file_;
+    unsigned long long maxBytes_;
     unsigned long long size_ = 0;
     bool renamed_ = false;
 };
 
 }  // namespace
 
-bool HttpDownloadToFile(const std::string& url, const std::wstring& path) {
-    PartialDownload download(PartialDownloadPath(path));
+bool HttpDownloadToFile(const std::string& url, const std::wstring& path,
+                        unsigned long long maxBytes) {
+    PartialDownload download(PartialDownloadPath(path), maxBytes);
     if (!download.IsOpen()) return false;
     {
         UniqueCurl curl(curl_easy_init());
@@ -131,6 +142,10 @@ bool HttpDownloadToFile(const std::string& url, const std::wstring& path) {
                                     &download);
         curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, kStalledBytesPerSecond);
         curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
+        // A longer announced length is refused before the body (the callback catches the rest).
+        curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE,
+                         static_cast<curl_off_t>(std::min<unsigned long long>(
+                             maxBytes, std::numeric_limits<curl_off_t>::max())));
         if (curl_easy_perform(curl.get()) != CURLE_OK) return false;
     }
     // Only a whole, non-empty body replaces the target: a broken-off installer must never be

@@ -1,11 +1,8 @@
 #include "net/trust_win.h"
 
-#include <windows.h>
-
 #include <vector>
 
 #include "net/http.h"
-#include "win/owners_win.h"
 
 namespace zendro {
 namespace {
@@ -25,15 +22,14 @@ TrustedKeys LoadTrustedKeys() {
     return ParseTrustedKeys(std::string_view(static_cast<const char*>(data), size));
 }
 
-bool DigestFile(const std::wstring& path, FileDigest& digest) {
-    const UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
+bool DigestOpenFile(HANDLE file, FileDigest& digest) {
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
     std::vector<unsigned char> piece(kReadPieceBytes);
     FileHasher hasher;
     for (;;) {
         DWORD read = 0;
-        if (!::ReadFile(file.get(), piece.data(), kReadPieceBytes, &read, nullptr)) return false;
+        if (!::ReadFile(file, piece.data(), kReadPieceBytes, &read, nullptr)) return false;
         if (read == 0) break;
         hasher.Update(piece.data(), read);
     }
@@ -41,19 +37,27 @@ bool DigestFile(const std::wstring& path, FileDigest& digest) {
     return true;
 }
 
-bool IsDownloadTrusted(const std::string& url, const std::wstring& path) {
-    const TrustedKeys keys = LoadTrustedKeys();
-    if (keys.mode == TrustedKeys::Mode::kUnverified) return true;
-    if (keys.mode == TrustedKeys::Mode::kRefuseAll || sodium_init() < 0) return false;
+bool PrepareDownloadCheck(const std::string& url, DownloadCheck& check) {
+    check.keys = LoadTrustedKeys();
+    if (check.keys.mode == TrustedKeys::Mode::kUnverified) return true;
+    if (check.keys.mode == TrustedKeys::Mode::kRefuseAll || sodium_init() < 0) return false;
+    // A URL whose file cannot be named can have no signature that names it.
+    check.fileName = SignedFileName(url);
+    if (check.fileName.empty()) return false;
 
     std::string text;
     if (!HttpGetToStringAtMost(url + kSignatureSuffix, kMaxSignatureFileBytes, text)) return false;
-    Signature signature;
-    if (!ParseSignatureFile(text, signature)) return false;
-    const PublicKey* signer = FindSigner(keys, signature);
+    return ParseSignatureFile(text, check.signature) &&
+           FindSigner(check.keys, check.signature) != nullptr;
+}
+
+bool IsFileTrusted(const DownloadCheck& check, HANDLE file) {
+    if (check.keys.mode == TrustedKeys::Mode::kUnverified) return true;
+    if (check.keys.mode != TrustedKeys::Mode::kVerify) return false;
+    const PublicKey* signer = FindSigner(check.keys, check.signature);
     FileDigest digest;
-    return signer != nullptr && DigestFile(path, digest) &&
-           VerifySignature(*signer, signature, digest, SignedFileName(url));
+    return signer != nullptr && DigestOpenFile(file, digest) &&
+           VerifySignature(*signer, check.signature, digest, check.fileName);
 }
 
 }  // namespace zendro

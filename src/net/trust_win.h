@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "net/trust.h"
@@ -10,13 +12,25 @@ namespace zendro {
 // are not verified); one that is there but cannot be read trusts nothing.
 TrustedKeys LoadTrustedKeys();
 
-// BLAKE2b-512 of the file at `path`, read in pieces; false when it cannot be read to its end.
-bool DigestFile(const std::wstring& path, FileDigest& digest);
+// BLAKE2b-512 of the open file `file`, read in pieces from its start.
+bool DigestOpenFile(HANDLE file, FileDigest& digest);
 
-// Whether the file downloaded from `url` to `path` may be used. Without trusted keys every
-// download may, as in builds before keys existed. With them, only a file whose signature at
-// `url` + ".minisig" is valid, made by one of those keys and names the file of `url` in its trusted
-// comment; a missing or unreadable signature, or keys that could not be read, trust nothing.
-bool IsDownloadTrusted(const std::string& url, const std::wstring& path);
+// How a download will be judged, settled before its body is asked for.
+struct DownloadCheck {
+    TrustedKeys keys;      // kUnverified: every file passes
+    Signature signature;   // with keys: the signature fetched for the download, by one of them
+    std::string fileName;  // what the signature's trusted comment must name: the file of the URL
+};
+
+// Prepares the check of the file that `url` serves. Without trusted keys every file will pass
+// and nothing is fetched. With them, the signature at `url` + ".minisig" is fetched and parsed
+// now, and must be made by one of the keys and name the file of `url` in its trusted comment. False
+// (keys that could not be read, a signature that is missing, malformed or by another key): no file
+// from `url` can pass, so none is fetched.
+bool PrepareDownloadCheck(const std::string& url, DownloadCheck& check);
+
+// Whether the open file `file` passes `check`. The caller keeps the file open, writes and deletes
+// denied to others, until it has used what was checked.
+bool IsFileTrusted(const DownloadCheck& check, HANDLE file);
 
 }  // namespace zendro

@@ -1,7 +1,6 @@
 #include "update/self_update_win.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "net/http.h"
 #include "net/trust_win.h"
@@ -9,8 +8,11 @@
 #include "update/package_win.h"
 #include "update/version.h"
 #include "update/version_win.h"
+#include "win/files_win.h"
 #include "win/owners_win.h"
+#include "win/run_folder_win.h"
 #include "win/unzip_win.h"
+#include "win/user_mutex_win.h"
 
 namespace zendro {
 namespace {
@@ -19,50 +21,19 @@ constexpr char kManifestPath[] = "/files/ZendroWeb/hostupdate.xml";
 constexpr wchar_t kPackageName[] = L"\\ZendroWebHost.zip";
 constexpr wchar_t kNewExecutableName[] = L"\\ZendroWebHost.exe";
 constexpr wchar_t kPreviousSuffix[] = L".old";
+constexpr size_t kMaxManifestBytes = 64 * 1024;
+constexpr wchar_t kSwapMutex[] = L"UpdateSwap";
+constexpr DWORD kSwapWaitMs = 60000;
+// A build setting (installer/settings.cmake).
+constexpr unsigned long long kMaxPackageBytes = ZENDRO_MAX_PACKAGE_BYTES;
 
-bool Exists(const std::wstring& path) { return PathFileExistsW(path.c_str()) == TRUE; }
-
-void ClearReadOnly(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
-}
-
-// Removes a folder with everything in it. Links inside are removed, never followed.
-bool RemoveFolderTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (search) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring path = folder + L"\\" + name;
-            ClearReadOnly(path);
-            const DWORD attributes = found.dwFileAttributes;
-            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                RemoveFolderTree(path);
-            } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveDirectoryW(path.c_str());
-            } else {
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(search.get(), &found));
-    }
-    search.reset();
-    return RemoveDirectoryW(folder.c_str()) != 0;
-}
-
-// Owns the work folder: whatever way the attempt ends, the folder and its contents go, or are
-// left to the next restart when they cannot go now.
+// Owns the work folder: whatever way the attempt ends, the folder and its contents go, waiting a
+// moment for files that a scanner holds. What still cannot go stays in the run's folder, which a
+// later run removes.
 class WorkFolder {
   public:
     explicit WorkFolder(std::wstring path) : path_(std::move(path)) {}
-    ~WorkFolder() {
-        if (!RemoveFolderTree(path_)) {
-            MoveFileExW(path_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        }
-    }
+    ~WorkFolder() { RemoveFolderTree(path_, true); }
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
     const std::wstring& path() const { return path_; }
@@ -77,16 +48,22 @@ bool UnpackPackage(const std::wstring& package, const std::wstring& folder) {
     return ExtractZipToFolder(archive.get(), folder) == UNZ_OK;
 }
 
-// Puts `replacement` in place of `executable`, keeping the previous file as `previous`.
+// Puts `replacement` in place of `executable`, keeping the previous file as `previous`. Each step
+// waits a moment for a file that another program (a scanner, an indexer) holds.
 void SwapExecutable(const std::wstring& executable, const std::wstring& replacement) {
     const std::wstring previous = executable + kPreviousSuffix;
-    if (Exists(previous) && !DeleteFileW(previous.c_str())) return;
+    if (!DeleteFileWhenFree(previous)) return;
     ClearReadOnly(executable);
-    ClearReadOnly(replacement);
     // A running executable cannot be overwritten, only renamed; if it stays, so does the update.
-    if (!MoveFileW(executable.c_str(), previous.c_str())) return;
-    if (!CopyFileW(replacement.c_str(), executable.c_str(), FALSE)) {
-        MoveFileExW(previous.c_str(), executable.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!RetryWhileBusy([&] { return MoveFileW(executable.c_str(), previous.c_str()) != 0; })) {
+        return;
+    }
+    if (!RetryWhileBusy(
+            [&] { return CopyFileW(replacement.c_str(), executable.c_str(), FALSE) != 0; })) {
+        RetryWhileBusy([&] {
+            return MoveFileExW(previous.c_str(), executable.c_str(), MOVEFILE_REPLACE_EXISTING) !=
+                   0;
+        });
     }
 }
 
@@ -112,19 +89,37 @@ void UpdateExecutable(const UpdateSources& sources) {
     if (!CreateDirectoryW(workPath.c_str(), nullptr)) return;
     const WorkFolder work(workPath);
 
+    // In a build with keys the signature comes first: without a good one the package is never
+    // asked for.
+    DownloadCheck check;
+    if (!PrepareDownloadCheck(packageUrl, check)) return;
     const std::wstring package = work.path() + kPackageName;
     if (!sources.downloadFile(packageUrl, package)) return;
-    // Nothing of an untrusted package is unpacked: the unpacking itself reads hostile input.
-    if (!sources.trustDownload(packageUrl, package)) return;
-    if (!UnpackPackage(package, work.path())) return;
+    {
+        // Held from its check until it is unpacked: what is unpacked is what was checked.
+        const UniqueHandle held = OpenHeldForReading(package);
+        // Nothing of an untrusted package is unpacked: the unpacking itself reads hostile input.
+        if (!held || !IsFileTrusted(check, held.get())) return;
+        if (!UnpackPackage(package, work.path())) return;
+    }
     const std::wstring replacement = work.path() + kNewExecutableName;
-    if (!Exists(replacement)) return;
+    const DWORD attributes = GetFileAttributesW(replacement.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    // Held from its version check until it is copied into place.
+    const UniqueHandle held = OpenHeldForReading(replacement);
+    if (!held) return;
     // The manifest's word is not enough: only a program that itself says it is newer replaces
     // the host. An empty file or an error page would break the host for good, and an older
     // release replayed under a newer manifest would bring old faults back.
     std::string packagedVersion;
     if (!GetFileVersionString(replacement, packagedVersion)) return;
     if (CompareVersions(packagedVersion, installedVersion) >= 0) return;
+    // Hosts that update at the same moment take turns at the swap, and a later one finds the
+    // same program already in place: one swap, and the ".old" stays the program that ran before.
+    // (The version of the executable's path cannot tell: asked of the running program's own
+    // path, Windows may answer from the image in memory.)
+    const UserMutex turn(kSwapMutex, kSwapWaitMs);
+    if (SameFileContents(sources.executablePath, replacement)) return;
     SwapExecutable(sources.executablePath, replacement);
 }
 
@@ -134,13 +129,16 @@ int RunSelfUpdate() {
     const DWORD length = GetModuleFileNameW(nullptr, executable, 1023);
     if (length == 0 || length >= 1023) return 0;  // a cut path would name another file
     sources.executablePath = executable;
-    wchar_t temp[MAX_PATH + 1] = {};
-    const DWORD tempLength = GetTempPathW(MAX_PATH, temp);
-    if (tempLength != 0 && tempLength <= MAX_PATH) sources.tempFolder = temp;
+    RemoveLeftoverRunFolders();
+    const RunFolder run;
+    if (!run.path().empty()) sources.tempFolder = run.path() + L"\\";
     sources.manifestUrl = DownloadServerBaseUrl() + kManifestPath;
-    sources.fetchText = HttpGetToString;
-    sources.downloadFile = HttpDownloadToFile;
-    sources.trustDownload = IsDownloadTrusted;
+    sources.fetchText = [](const std::string& url, std::string& body) {
+        return HttpGetToStringAtMost(url, kMaxManifestBytes, body);
+    };
+    sources.downloadFile = [](const std::string& url, const std::wstring& path) {
+        return HttpDownloadToFile(url, path, kMaxPackageBytes);
+    };
     UpdateExecutable(sources);
     return 0;
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+
+#include "win/owners_win.h"
+#include "win/run_files.h"
 
 namespace zendro {
 
@@ -8,5 +13,44 @@ namespace zendro {
 // opened, its size is unknown or 0, memory runs short, or fewer bytes arrive; `contents` is then
 // left alone.
 bool ReadWholeFile(const std::wstring& path, std::string& contents);
+
+// Runs `operation` (true on success, its reason in GetLastError otherwise) again while it fails
+// because another program holds the file, with growing pauses, for a few seconds at most. Any
+// other failure ends it at once. The last error stays that of the last try.
+template <typename Operation>
+bool RetryWhileBusy(Operation&& operation) {
+    unsigned waitedMs = 0;
+    for (unsigned failedTries = 1;; ++failedTries) {
+        if (operation()) return true;
+        const DWORD error = ::GetLastError();
+        const unsigned pause = IsBusyError(error) ? NextBusyPauseMs(failedTries, waitedMs) : 0;
+        if (pause == 0) {
+            ::SetLastError(error);
+            return false;
+        }
+        ::Sleep(pause);
+        waitedMs += pause;
+    }
+}
+
+// Clears the read-only attribute, which would make deleting or replacing the file fail.
+void ClearReadOnly(const std::wstring& path);
+
+// Deletes a file the host made or is about to replace, read-only or not, waiting while another
+// program holds it. True when the file is gone, also when it was not there.
+bool DeleteFileWhenFree(const std::wstring& path);
+
+// Removes a folder with everything in it. Links and junctions inside are removed themselves, never
+// followed. With `waitForBusy` each entry that another program holds is waited for (files the run
+// itself made); without, it is left (what another run left: the next run tries again).
+bool RemoveFolderTree(const std::wstring& folder, bool waitForBusy);
+
+// Whether both files can be read and hold the same bytes.
+bool SameFileContents(const std::wstring& first, const std::wstring& second);
+
+// Opens a file for reading while denying every other program the right to write, rename or
+// delete it, so what is checked through the handle stays what is used by its path until the
+// handle goes. Waits while another program holds the file.
+UniqueHandle OpenHeldForReading(const std::wstring& path);
 
 }  // namespace zendro

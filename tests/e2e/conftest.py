@@ -147,12 +147,13 @@ class WinePrefix:
         return result
 
     def run(self, args=(), stdin: bytes = b"", timeout=60, env=None, exe=EXE,
-            stderr=subprocess.DEVNULL) -> Run:
+            stderr=subprocess.DEVNULL, tag="") -> Run:
         """Runs a Windows program with raw stdin bytes; stdout is read from a file, because
-        processes the program leaves behind inherit a pipe and would hold it open."""
+        processes the program leaves behind inherit a pipe and would hold it open. Runs at the
+        same moment need different tags (their files' names)."""
         self.scratch.mkdir(exist_ok=True)
-        stdin_path = self.scratch / "stdin.bin"
-        stdout_path = self.scratch / "stdout.bin"
+        stdin_path = self.scratch / f"stdin{tag}.bin"
+        stdout_path = self.scratch / f"stdout{tag}.bin"
         stdin_path.write_bytes(stdin)
         started = time.monotonic()
         with open(stdin_path, "rb") as stdin_file, open(stdout_path, "wb") as stdout_file:
@@ -168,6 +169,20 @@ class WinePrefix:
 
     def send(self, message, args=(), **kwargs) -> Run:
         return self.run(args, frame(message), **kwargs)
+
+    def send_at_once(self, messages, **kwargs) -> list:
+        """Runs one host per message, all started at the same moment (as a browser may), and
+        returns their Runs in the order of the messages."""
+        from concurrent.futures import ThreadPoolExecutor
+
+        start = threading.Barrier(len(messages))
+
+        def one(index):
+            start.wait()
+            return self.send(messages[index], tag=f"-{index}", **kwargs)
+
+        with ThreadPoolExecutor(len(messages)) as pool:
+            return list(pool.map(one, range(len(messages))))
 
 
 def start_prefix(path: Path, env=None) -> WinePrefix:

@@ -95,3 +95,25 @@ def speaks_plain_http(connection, stop):
     """An HTTP answer to whatever came, a TLS client's greeting included."""
     body = b"plain"
     connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n%s" % (len(body), body))
+
+
+def drips_body(connection, stop):
+    """A long body that keeps coming, 16 KiB every 0.2 s: too fast to count as stalled."""
+    connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % (1 << 30))
+    while not stop.is_set():
+        connection.sendall(b"d" * 16384)
+        time.sleep(0.2)
+
+
+def endless_body(connection, stop):
+    """A body without a length that never ends, as fast as the client takes it."""
+    connection.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
+    chunk = b"e" * (1 << 20)
+    while not stop.is_set():
+        connection.sendall(chunk)
+
+
+def announces_too_much(connection, stop):
+    """Announces a body of 1 TiB, then sends nothing: only the announcement can end the wait."""
+    connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % (1 << 40))
+    stop.wait(120)

@@ -123,6 +123,21 @@ def test_set_writes_exactly_the_seven_keys_and_unset_removes_them(wine, registry
     assert command(wine, "unsetDefaultApplication") == "success", "nothing there is no failure"
 
 
+@pytest.mark.parametrize("changes, end", [
+    (["setDefaultApplication"] * 4, "set"),
+    (["setDefaultApplication", "unsetDefaultApplication"] * 2, None),
+], ids=["four-sets", "sets-and-unsets"])
+def test_changes_at_the_same_moment_take_turns_and_never_fail(wine, registry, changes, end):
+    for _ in range(8):  # the old race showed in one round of three or four
+        runs = wine.send_at_once([f'{{"text":"{change}"}}' for change in changes])
+        assert [run.reply for run in runs] == ["success"] * len(changes)
+        keys = registry.keys(*ASSOCIATION_TREES)
+        # Whole turns: the registration is complete, or gone, never half of one.
+        assert keys in ({}, expected_keys(wine.to_windows(EXE)))
+        if end:
+            assert command(wine, "checkDefaultApplication") == end
+
+
 def test_set_replaces_whatever_an_earlier_registration_left(wine, registry):
     registry.set_text(TORRENT, "", "OtherApp.torrent")
     registry.set_text(TORRENT, "PerceivedType", "document")

@@ -2,14 +2,17 @@
 Java runtime hidden and outside the browser's job, and waiting for a stand-in daemon."""
 
 import json
+import re
 import shutil
+import subprocess
 import time
+from contextlib import contextmanager
 from pathlib import Path
 
 import pytest
 
-from conftest import EXE, HELPERS
-from hostile_support import HostilePeer, never_answers
+from conftest import EXE, HELPERS, WINE64, frame
+from hostile_support import HostilePeer, drips_body, never_answers
 from http_support import Answer, StandInServer, unused_port
 from trust_support import SIGNATURE_FORMS, signing  # noqa: F401 (a fixture)
 
@@ -48,7 +51,8 @@ class Launch:
         self.wine = wine
         self.home = wine.appdata / "ZendroWebDaemon"
         self.java = self.home / "Java" / "bin" / "java.exe"
-        self.installer = wine.temp / "ZendroWebDaemonSetup.exe"
+        self.installer = wine.temp / "ZendroWebDaemonSetup.exe"  # where earlier hosts kept it
+        self.host_temp = wine.temp / "ZendroWebHost"  # where each run works in a folder of its own
         self.installer_log = tmp_path / "installer.log"
         self.server = download_server
         self.env = {
@@ -64,7 +68,17 @@ class Launch:
             self.wait_until_stopped()
         shutil.rmtree(self.home, ignore_errors=True)
         shutil.rmtree(self.wine.log_folder, ignore_errors=True)
+        shutil.rmtree(self.host_temp, ignore_errors=True)
         self.installer.unlink(missing_ok=True)
+
+    def left_nothing(self):
+        return not self.installer.exists() and not self.host_temp.exists()
+
+    def ran_privately(self, path):
+        """Whether `path` names the installer in a run's own folder."""
+        folder = re.escape(self.wine.to_windows(self.host_temp))
+        return re.fullmatch(folder + r"\\run-[0-9a-f]+-[0-9a-f]+\\ZendroWebDaemonSetup\.exe",
+                            path) is not None
 
     def install_fake_java(self, stay=False):
         self.java.parent.mkdir(parents=True, exist_ok=True)
@@ -159,8 +173,8 @@ def test_missing_runtime_is_installed_from_the_download_server(launch):
         run = launch.start(daemon.port)
     assert run.reply == "started"
     assert launch.downloads() == [INSTALLER_PATH]
-    assert launch.installer_runs() == [launch.wine.to_windows(launch.installer)]
-    assert not launch.installer.exists()  # deleted after the run
+    assert [launch.ran_privately(path) for path in launch.installer_runs()] == [True]
+    assert launch.left_nothing()  # deleted after the run
     assert launch.java_command_lines() == [launch.expected_command_line(daemon.port)]
 
 
@@ -172,7 +186,7 @@ def test_installer_already_in_temp_is_run_without_a_download(launch):
     assert run.reply == "started"
     assert launch.downloads() == []
     assert len(launch.installer_runs()) == 1
-    assert not launch.installer.exists()
+    assert launch.left_nothing()
 
 
 def test_failed_installer_is_deleted_and_no_java_starts(launch):
@@ -181,7 +195,7 @@ def test_failed_installer_is_deleted_and_no_java_starts(launch):
     assert run.reply == "failed"
     assert "StartDaemon: the installer: exited with 1603\n" in launch.wine.log_text()
     assert len(launch.installer_runs()) == 1
-    assert not launch.installer.exists()
+    assert launch.left_nothing()
     assert launch.java_command_lines() == [] and daemon.probes == []
 
 
@@ -190,7 +204,7 @@ def test_installer_that_installs_nothing_fails_at_the_java_start(launch):
     with DaemonStandIn() as daemon:
         run = launch.start(daemon.port)
     assert run.reply == "failed"
-    assert len(launch.installer_runs()) == 1 and not launch.installer.exists()
+    assert len(launch.installer_runs()) == 1 and launch.left_nothing()
     assert daemon.probes == []
 
 
@@ -201,7 +215,7 @@ def test_installer_downloads_that_give_no_installer_fail(launch):
     assert run.reply == "failed"
     assert launch.downloads() == [INSTALLER_PATH]  # the redirect is not followed
     assert launch.installer_runs() == []
-    assert not launch.installer.exists()
+    assert launch.left_nothing()
     assert launch.java_command_lines() == [] and daemon.probes == []
 
 
@@ -219,8 +233,7 @@ def test_a_broken_off_installer_is_not_kept_and_the_next_start_fetches_it_afresh
     launch.server.answers[INSTALLER_PATH] = Answer(200, installer, cut_after=len(installer) // 2)
     with DaemonStandIn() as daemon:
         assert launch.start(daemon.port).reply == "failed"
-        assert launch.installer_runs() == [] and list(launch.installer.parent.glob(
-            launch.installer.name + "*")) == []
+        assert launch.installer_runs() == [] and launch.left_nothing()
         launch.server.answers[INSTALLER_PATH] = Answer(200, installer)
         assert launch.start(daemon.port).reply == "started"
     assert launch.downloads() == [INSTALLER_PATH, INSTALLER_PATH]
@@ -236,8 +249,9 @@ def test_with_trusted_keys_only_a_signed_installer_runs(launch, signing, form):
     launch.server.answers[INSTALLER_PATH + ".minisig"] = (
         Answer(404, b"<html>no such file</html>") if offer.signature is None
         else Answer(200, offer.signature))
-    expected_downloads = [INSTALLER_PATH] + ([INSTALLER_PATH + ".minisig"]
-                                             if offer.signature_fetched else [])
+    # The signature comes first; without a good one the installer is never asked for.
+    expected_downloads = ([INSTALLER_PATH + ".minisig"] if offer.signature_fetched else []) + (
+        [INSTALLER_PATH] if offer.body_fetched else [])
     if form == "found-in-temp-with-the-server-down":  # no signature to be had: refused
         launch.installer.parent.mkdir(parents=True, exist_ok=True)
         launch.installer.write_bytes(installer)
@@ -250,7 +264,7 @@ def test_with_trusted_keys_only_a_signed_installer_runs(launch, signing, form):
     assert (refusal in launch.wine.log_text()) == (not offer.trusted)
     assert launch.downloads() == expected_downloads
     assert len(launch.installer_runs()) == len(launch.java_command_lines()) == offer.trusted
-    assert not launch.installer.exists()
+    assert launch.left_nothing()
 
 
 @pytest.mark.parametrize("command, denied, owed", [
@@ -343,3 +357,110 @@ def test_daemon_starts_inside_a_job_that_forbids_breaking_away(launch):
     assert len(launch.java_command_lines()) == 1
     # It was started in the job, so closing the job took it along.
     assert not launch.is_beating()
+
+
+def test_hosts_started_at_once_download_and_run_the_installer_once(launch):
+    launch.env["ZENDRO_FAKE_INSTALLER_SLEEP_MS"] = "2000"  # the others wait for it meanwhile
+    with DaemonStandIn() as daemon:
+        message = json.dumps({"text": "StartDaemon", "port": daemon.port})
+        runs = launch.wine.send_at_once([message] * 3, env=launch.env, timeout=120)
+    assert [run.reply for run in runs] == ["started"] * 3
+    assert launch.downloads() == [INSTALLER_PATH]
+    assert len(launch.installer_runs()) == 1
+    assert len(launch.java_command_lines()) == 3  # each host starts the daemon, as one alone does
+    assert launch.left_nothing()
+
+
+def test_an_installer_that_installed_nothing_is_not_run_again_by_the_hosts_that_waited(launch):
+    launch.env["ZENDRO_FAKE_INSTALLER_SLEEP_MS"] = "2000"
+    launch.env["ZENDRO_FAKE_INSTALLER_EXIT"] = "1"  # the user cancelled it
+    message = json.dumps({"text": "StartDaemon", "port": str(unused_port())})
+    runs = launch.wine.send_at_once([message] * 3, env=launch.env, timeout=120)
+    assert [run.reply for run in runs] == ["failed"] * 3
+    assert len(launch.installer_runs()) == 1 and launch.left_nothing()
+
+
+def test_what_a_killed_host_left_goes_with_the_next_run_but_a_live_hosts_folder_stays(launch):
+    with HostilePeer(drips_body) as peer:
+        env = {**launch.env, "ZENDRO_DOWNLOAD_SERVER": peer.url}
+        stdin = launch.wine.scratch / "killed-stdin.bin"
+        stdin.write_bytes(frame(json.dumps({"text": "StartDaemon", "port": "9091"})))
+        with open(stdin, "rb") as input_file:
+            downloading = subprocess.Popen([WINE64, str(EXE)], env={**launch.wine.env, **env},
+                                           stdin=input_file, stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.monotonic() + 60
+            while not list(launch.host_temp.glob("run-*/*.part")):
+                assert time.monotonic() < deadline and downloading.poll() is None
+                time.sleep(0.2)
+            live = sorted(launch.host_temp.iterdir())
+            launch.install_fake_java()
+            with DaemonStandIn() as daemon:  # another host, which cleans up as it starts
+                assert launch.start(daemon.port).reply == "started"
+            assert sorted(launch.host_temp.iterdir()) == live  # the live host's folder stays
+            assert list(launch.host_temp.glob("run-*/*.part"))
+        finally:
+            downloading.kill()
+            downloading.wait(timeout=30)
+    run = launch.wine.send('{"text":"UpdateNativeHost"}', timeout=60,
+                           env={"ZENDRO_DOWNLOAD_SERVER": f"http://127.0.0.1:{unused_port()}"})
+    assert run.reply == ""
+    assert not launch.host_temp.exists()  # the killed host's download and folder are gone
+
+
+@contextmanager
+def user_temp_folder(wine, folder):
+    """The user's temporary folder set to `folder` for the time of the block (Wine takes it from
+    the user's environment in the registry, not from the Unix one)."""
+    def point_to(windows_path):
+        for name in ("TEMP", "TMP"):
+            wine.wine("reg", "add", r"HKCU\Environment", "/v", name, "/t", "REG_SZ", "/d",
+                      windows_path, "/f")
+
+    folder.mkdir(parents=True, exist_ok=True)
+    point_to(wine.to_windows(folder))
+    try:
+        yield wine.to_windows(folder)
+    finally:
+        point_to(wine.to_windows(wine.temp))
+
+
+def deep_folder(root):
+    """A folder whose Windows path has about 255 characters."""
+    for index in range(11):
+        root = root / (f"{index:02d}" + "x" * 18)
+    return root / ("t" * 11)
+
+
+def test_a_temporary_folder_deeper_than_260_characters_works(launch):
+    deep = deep_folder(launch.wine.drive_c / "deep-temp")
+    try:
+        with user_temp_folder(launch.wine, deep) as temp, DaemonStandIn() as daemon:
+            assert 250 <= len(temp) <= 260, len(temp)
+            run = launch.start(daemon.port)
+        assert run.reply == "started"
+        assert launch.downloads() == [INSTALLER_PATH]
+        assert len(launch.installer_runs()) == 1
+        # The installer could not be started from there: it ran from Windows' default temporary
+        # folder, and the host's folders in both went with the run.
+        assert list(deep.iterdir()) == []
+        assert not (launch.wine.profile / "AppData" / "Local" / "Temp" / "ZendroWebHost").exists()
+    finally:
+        shutil.rmtree(launch.wine.drive_c / "deep-temp", ignore_errors=True)
+
+
+def test_leftovers_go_but_links_and_what_is_not_a_run_folder_stay(launch, tmp_path):
+    outside = tmp_path / "outside"
+    outside.mkdir()
+    (outside / "precious.txt").write_bytes(b"keep")
+    launch.host_temp.mkdir(parents=True)
+    (launch.host_temp / "run-1-2").symlink_to(outside, target_is_directory=True)
+    (launch.host_temp / "run-3-4" / "sub").mkdir(parents=True)  # left without its lock
+    (launch.host_temp / "run-3-4" / "sub" / "ZendroWebDaemonSetup.exe.1c.part").write_bytes(b"p")
+    (launch.host_temp / "not-a-run").mkdir()
+    run = launch.wine.send('{"text":"UpdateNativeHost"}', timeout=60,
+                           env={"ZENDRO_DOWNLOAD_SERVER": f"http://127.0.0.1:{unused_port()}"})
+    assert run.reply == ""
+    assert sorted(p.name for p in launch.host_temp.iterdir()) == ["not-a-run", "run-1-2"]
+    assert (outside / "precious.txt").read_bytes() == b"keep"

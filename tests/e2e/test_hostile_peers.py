@@ -5,9 +5,9 @@ abandoned) and reports failure instead of hanging."""
 import pytest
 
 from conftest import HELPERS
-from hostile_support import (HostilePeer, closes_mid_body, drips_headers, huge_body,
-                             never_answers, redirects_to_itself, refuses_with_409,
-                             speaks_plain_http)
+from hostile_support import (HostilePeer, announces_too_much, closes_mid_body, drips_headers,
+                             endless_body, huge_body, never_answers, redirects_to_itself,
+                             refuses_with_409, speaks_plain_http)
 from http_support import Answer, StandInServer, unused_port
 
 PROBE = HELPERS / "http_probe.exe"
@@ -94,6 +94,19 @@ def test_a_100_mb_body_arrives_whole(wine, tmp_path):
         lines, _ = probe(wine, "download", peer.url + "/", wine.windows_path(target))
     assert lines == ["true"]
     assert target.stat().st_size == size
+
+
+@pytest.mark.parametrize("behaviour", [endless_body, announces_too_much],
+                         ids=["endless", "announced-too-long"])
+def test_a_body_past_the_cap_stops_at_once_and_leaves_nothing(wine, tmp_path, behaviour):
+    target = tmp_path / "capped.bin"
+    with HostilePeer(behaviour) as peer:
+        lines, seconds = probe(wine, "download-at-most", peer.url + "/", wine.windows_path(target),
+                               str(2**20))
+    assert lines == ["false"]
+    assert list(tmp_path.iterdir()) == []  # no file, no partial file
+    # Neither waits for a stall: the endless one stops at 1 MiB, the other before its body.
+    assert seconds < 15, seconds
 
 
 def test_a_redirect_loop_is_not_followed(wine):

@@ -193,6 +193,9 @@ def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(f
     ("ZENDRO_FIREFOX_EXTENSION_IDS", "zendroweb", "name@domain"),
     ("ZENDRO_HOST_DESCRIPTION", "costs $5", "plain text"),
     ("ZENDRO_TRUSTED_KEYS", KEY, "no longer read"),  # a setting of older builds
+    ("ZENDRO_MAX_PACKAGE_BYTES", "1023", "whole number of bytes"),
+    ("ZENDRO_MAX_INSTALLER_BYTES", "1 GiB", "whole number of bytes"),
+    ("ZENDRO_MAX_INSTALLER_BYTES", "1000000000000", "whole number of bytes"),
 ])
 def test_build_refuses_settings_a_browser_or_the_manifest_would_not_take(
         tmp_path, setting, value, complaint):

@@ -4,12 +4,16 @@ code) and the whole "UpdateNativeHost" command against a stand-in download serve
 import os
 import re
 import shutil
+import subprocess
 import uuid
 import zipfile
+from contextlib import contextmanager
 
 import pytest
 
-from conftest import EXE, HELPERS
+from conftest import EXE, HELPERS, WINE64
+from hostile_support import HostilePeer, endless_body
+from test_daemon_launch import deep_folder, user_temp_folder
 from trust_support import SIGNATURE_FORMS, signing  # noqa: F401 (a fixture)
 from update_support import (PACKAGE_PATH, MANIFEST_PATH, UpdateServer, corrupt_entry,
                             find_named, info_zip, make_zip, manifest, tree_snapshot,
@@ -175,6 +179,19 @@ def test_a_newer_version_replaces_the_executable(wine, host, server, temp_guard)
     assert temp_guard() == []
 
 
+def test_updates_at_the_same_moment_swap_once(wine, host, server, temp_guard):
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    runs = wine.send_at_once([UPDATE] * 3, exe=host, env={"ZENDRO_DOWNLOAD_SERVER": server.url},
+                             timeout=120)
+    assert [run.reply for run in runs] == [""] * 3
+    assert host.read_bytes() == NEW_EXE
+    assert old_of(host).read_bytes() == previous  # not the new program, swapped twice
+    # Nobody tries a second swap, which would wait in vain (6 s) on the ".old" the others run from.
+    assert max(run.seconds for run in runs) < 6, [run.seconds for run in runs]
+    assert temp_guard() == []
+
+
 def test_the_package_url_is_taken_as_the_manifest_gives_it(wine, host, server, temp_guard):
     server.serve_update("2", url=server.url + "/elsewhere/p.zip?x=1")
     server.bodies["/elsewhere/p.zip?x=1"] = info_zip({"ZendroWebHost.exe": NEW_EXE,
@@ -334,8 +351,10 @@ def test_with_trusted_keys_only_a_package_signed_by_one_is_swapped_in(wine, host
     if offer.signature is not None:
         server.bodies[PACKAGE_PATH + ".minisig"] = offer.signature
     update(wine, host, server)
-    assert server.requests == [MANIFEST_PATH, PACKAGE_PATH] + (
-        [PACKAGE_PATH + ".minisig"] if offer.signature_fetched else [])
+    # The signature comes first; without a good one the package is never asked for.
+    assert server.requests == [MANIFEST_PATH] + (
+        [PACKAGE_PATH + ".minisig"] if offer.signature_fetched else []) + (
+        [PACKAGE_PATH] if offer.body_fetched else [])
     swapped = offer.trusted and not older
     assert host.read_bytes() == (NEW_EXE if swapped else previous)
     assert old_of(host).exists() == swapped
@@ -354,4 +373,85 @@ def test_hostile_entries_in_a_package_write_nothing_outside(wine, host, server, 
     assert find_named([wine.path, tmp_path], marker) == []
     assert sorted(p.name for p in host.parent.iterdir()) == ["ZendroWebHost.exe",
                                                              "ZendroWebHost.exe.old"]
+    assert temp_guard() == []
+
+
+# --- files that others hold, a deep temporary folder, bodies without end --------------------------
+
+@contextmanager
+def held_by_a_scanner(wine, folder, name, share, seconds=4, wait=True):
+    """The file called `name` below `folder` held open for `seconds` by another program, as a
+    virus scanner holds a fresh file (hold_file). With `wait` the file must be held before the
+    block begins; without, the helper takes it as soon as it appears."""
+    holder = subprocess.Popen([WINE64, str(HELPERS / "hold_file.exe"), str(seconds * 1000), share,
+                               wine.to_windows(folder), name], env=wine.env,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
+    try:
+        if wait:
+            assert holder.stdout.readline().startswith(b"held "), "the file was not held"
+        yield holder
+    finally:
+        output = holder.communicate(timeout=90)[0]
+    assert holder.returncode == 0, output
+
+
+@pytest.mark.parametrize("held", ["read-only-old-file", "executable", "unpacked-executable"])
+def test_files_that_a_scanner_holds_for_a_moment_are_waited_for(wine, host, server, temp_guard,
+                                                                held):
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    if held == "read-only-old-file":
+        old_of(host).write_bytes(b"left from an earlier update")
+        old_of(host).chmod(0o444)
+    target = {"read-only-old-file": (host.parent, old_of(host).name, "none"),
+              # shared for reading, or the host itself could not start from it
+              "executable": (host.parent, host.name, "read"),
+              # taken while the host holds it from its check to its copy, then kept past that:
+              # the work folder's removal waits for it
+              "unpacked-executable": (wine.temp / "ZendroWebHost", "ZendroWebHost.exe", "read")}
+    folder, name, share = target[held]
+    with held_by_a_scanner(wine, folder, name, share, wait=held != "unpacked-executable"):
+        update(wine, host, server)
+    assert host.read_bytes() == NEW_EXE
+    assert old_of(host).read_bytes() == previous
+    assert temp_guard() == []
+
+
+def test_an_update_works_in_a_temporary_folder_deeper_than_260_characters(wine, host, server,
+                                                                          temp_guard):
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", make_zip([("docs/", None), ("docs/notes.txt", b"notes"),
+                                             ("ZendroWebHost.exe", NEW_EXE)]))
+    deep = deep_folder(wine.drive_c / "deep-update")
+    try:
+        with user_temp_folder(wine, deep) as temp:
+            assert len(temp) >= 250
+            update(wine, host, server)
+        assert host.read_bytes() == NEW_EXE and old_of(host).read_bytes() == previous
+        assert list(deep.iterdir()) == []
+    finally:
+        shutil.rmtree(wine.drive_c / "deep-update", ignore_errors=True)
+    assert temp_guard() == []
+
+
+def test_a_package_without_end_stops_at_its_cap_and_leaves_nothing(wine, host, server,
+                                                                   temp_guard):
+    previous = host.read_bytes()
+    with HostilePeer(endless_body) as peer:
+        server.serve_update("1.0.0.2", url=peer.url + "/package.zip")
+        run = update(wine, host, server)
+    assert run.seconds < 60, run.seconds  # 256 MiB at loopback speed, then it stops
+    assert host.read_bytes() == previous and not old_of(host).exists()
+    assert temp_guard() == []
+
+
+def test_a_manifest_past_64_kib_is_not_read(wine, host, server, temp_guard):
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    server.bodies[MANIFEST_PATH] = server.bodies[MANIFEST_PATH].replace(
+        b"<cpupdate>", b"<cpupdate><!--" + b"x" * 65536 + b"-->")
+    update(wine, host, server)
+    assert server.requests == [MANIFEST_PATH]
+    assert host.read_bytes() == previous
     assert temp_guard() == []

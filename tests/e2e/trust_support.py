@@ -61,7 +61,9 @@ def renamed(signature: bytes, name: str, to: str) -> bytes:
 
 # form: (publisher, stranger, file, its name) -> (file served, its .minisig or None for a 404 with
 # a body). Only "signed" is to be trusted; "key-line-malformed" meets an executable whose keys
-# resource also holds a line that is no key, and so never even fetches the signature.
+# resource also holds a line that is no key, and so never even fetches the signature. The signature
+# is fetched before the file, and the file only when the signature is well-formed and by a trusted
+# key (the forms in SIGNATURE_PASSES_BEFORE_THE_BODY).
 SIGNATURE_FORMS = {
     "signed": lambda p, s, d, n: (d, p.sign(d, n)),
     "one-byte-changed-after-signing": lambda p, s, d, n: (d[:-1] + bytes([d[-1] ^ 1]), p.sign(d, n)),
@@ -78,6 +80,11 @@ SIGNATURE_FORMS = {
     "key-line-malformed": lambda p, s, d, n: (d, p.sign(d, n)),
 }
 
+SIGNATURE_PASSES_BEFORE_THE_BODY = {"signed", "one-byte-changed-after-signing",
+                                    "signed-as-the-other-release-file",
+                                    "trusted-comment-renamed-to-this-file",
+                                    "custom-comment-without-file"}
+
 
 @pytest.fixture(scope="session")
 def signing(wine, tmp_path_factory):
@@ -89,7 +96,8 @@ def signing(wine, tmp_path_factory):
         file, signature = SIGNATURE_FORMS[form](publisher, stranger, data, name)
         broken = form == "key-line-malformed"
         return SimpleNamespace(file=file, signature=signature, trusted=form == "signed",
-                               exe=refusing if broken else trusting, signature_fetched=not broken)
+                               exe=refusing if broken else trusting, signature_fetched=not broken,
+                               body_fetched=form in SIGNATURE_PASSES_BEFORE_THE_BODY)
 
     trusting = trusting_copy(wine, folder / "trusting" / "ZendroWebHost.exe", keys)
     refusing = trusting_copy(wine, folder / "refusing" / "ZendroWebHost.exe", keys + b"RWQ0no\n")

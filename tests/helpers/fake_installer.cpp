@@ -1,8 +1,9 @@
 // Stands in for the daemon's installer. Appends its own path to the file named
 // by ZENDRO_FAKE_INSTALLER_LOG (when set), and, when ZENDRO_FAKE_JAVA names a
 // program, lays out the daemon's home: that program copied to Java\bin\java.exe
-// and an empty Zendro\zendrolite.jar. Exits with the number in
-// ZENDRO_FAKE_INSTALLER_EXIT (0 when unset).
+// and an empty Zendro\zendrolite.jar, after ZENDRO_FAKE_INSTALLER_SLEEP_MS
+// milliseconds (none when unset), as a real installer takes its time. Exits with
+// the number in ZENDRO_FAKE_INSTALLER_EXIT (0 when unset).
 
 #include <cwchar>
 
@@ -33,6 +34,7 @@ bool LayOutDaemonHome(const std::wstring& fakeJava) {
 int wmain() {
     const std::wstring log = Environment(L"ZENDRO_FAKE_INSTALLER_LOG");
     if (!log.empty()) AppendLine(log, OwnPath());
+    ::Sleep(std::wcstoul(Environment(L"ZENDRO_FAKE_INSTALLER_SLEEP_MS").c_str(), nullptr, 10));
     const std::wstring fakeJava = Environment(L"ZENDRO_FAKE_JAVA");
     if (!fakeJava.empty() && !LayOutDaemonHome(fakeJava)) return 9;
     return static_cast<int>(

@@ -2,12 +2,14 @@
 // process, and prints one result line each:
 //   get <url>               -> "true <length>" and the body on the next line, or "false"
 //   download <url> <path>   -> "true" or "false"
+//   download-at-most <url> <path> <bytes>   -> the same, with that cap on the body
 //   probe <port>            -> "true" or "false"
 //   session                 -> the session header line
 //   base                    -> the download server's base URL
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <io.h>
 #include <string>
@@ -36,9 +38,12 @@ int wmain(int argc, wchar_t** argv) {
             const bool ok = zendro::HttpGetToString(zendro::ToNarrow(next()), body);
             PrintLine(ok ? "true " + std::to_string(body.size()) : "false");
             if (ok) PrintLine(body);
-        } else if (command == L"download") {
+        } else if (command == L"download" || command == L"download-at-most") {
             const std::string url = zendro::ToNarrow(next());
-            PrintLine(Word(zendro::HttpDownloadToFile(url, next())));
+            const std::wstring path = next();
+            const unsigned long long cap =
+                command == L"download" ? 1ULL << 40 : std::wcstoull(next().c_str(), nullptr, 10);
+            PrintLine(Word(zendro::HttpDownloadToFile(url, path, cap)));
         } else if (command == L"probe") {
             PrintLine(Word(zendro::ProbeDaemon(zendro::ToNarrow(next()))));
         } else if (command == L"session") {

@@ -103,6 +103,15 @@ TEST(KeepsTransport, NeverFromHttpsToAnythingElse) {
     EXPECT_TRUE(KeepsTransport("http://h/m.xml", "https://h/a.zip"));
 }
 
+TEST(FitsDownloadCap, AllowsUpToTheCapExactlyAndNeverWrapsAround) {
+    EXPECT_TRUE(FitsDownloadCap(0, 1024, 1024));
+    EXPECT_TRUE(FitsDownloadCap(1000, 24, 1024));
+    EXPECT_FALSE(FitsDownloadCap(1000, 25, 1024));
+    EXPECT_FALSE(FitsDownloadCap(1025, 0, 1024));  // already past: nothing more
+    EXPECT_FALSE(FitsDownloadCap(~0ULL, 2, ~0ULL));
+    EXPECT_FALSE(FitsDownloadCap(2, ~size_t{0}, 1024));
+}
+
 TEST(DaemonRootUrl, IsTheLoopbackRootOfThePort) {
     EXPECT_EQ(DaemonRootUrl("9091"), "http://127.0.0.1:9091");
 }

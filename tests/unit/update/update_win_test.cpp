@@ -162,7 +162,6 @@ class UpdateExecutableTest : public ::testing::Test {
             std::ofstream(fs::path(path), std::ios::binary) << *package_;
             return true;
         };
-        sources_.trustDownload = [](const std::string&, const std::wstring&) { return true; };
     }
     void TearDown() override {
         std::error_code ignored;

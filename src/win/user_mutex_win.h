@@ -1,0 +1,34 @@
+#pragma once
+
+#include <windows.h>
+
+#include "win/owners_win.h"
+
+namespace zendro {
+
+// A named mutex shared by the hosts of this user in this session ("Local\" + the user's SID), so
+// runs that overlap (a browser starts one host per message, several at once) take turns over what
+// they would otherwise both change. Held from construction (when `held()`) to destruction.
+class UserMutex {
+  public:
+    // Waits at most `waitMs` for the mutex `name`. A mutex whose holder died is taken over.
+    UserMutex(const wchar_t* name, DWORD waitMs);
+    ~UserMutex();
+    UserMutex(const UserMutex&) = delete;
+    UserMutex& operator=(const UserMutex&) = delete;
+
+    // False also when no mutex could be made at all; the caller then goes ahead unguarded.
+    bool held() const { return held_; }
+    // Whether another run held it when this one asked, so this one waited for its work.
+    bool waited() const { return waited_; }
+    // Whether the run that held it ended without letting go (killed, crashed).
+    bool abandoned() const { return abandoned_; }
+
+  private:
+    UniqueHandle mutex_;
+    bool held_ = false;
+    bool waited_ = false;
+    bool abandoned_ = false;
+};
+
+}  // namespace zendro
