@@ -19,4 +19,8 @@ void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeou
                                  curl_write_callback write, void* target,
                                  Route route = Route::kOutside);
 
+// The cause of a failed transfer: libcurl's error buffer (CURLOPT_ERRORBUFFER) when it holds a
+// text, else the text of its code.
+std::string TransferErrorText(const char* errorBuffer, CURLcode code);
+
 }  // namespace zendro

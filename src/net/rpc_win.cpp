@@ -39,8 +39,7 @@ Result PostRpcRequestFor(const std::string& step, std::string body, std::string 
         const CURLcode result = curl_easy_perform(curl.get());
         curl.reset();  // the handle goes before the error buffer and header list it points at
         if (result != CURLE_OK) {
-            return Result::Failed(step,
-                                  errorText[0] != '\0' ? errorText : curl_easy_strerror(result));
+            return Result::Failed(step, TransferErrorText(errorText, result));
         }
     }
     if (JudgeRpcReply(reply, body)) return Result::Ok();
