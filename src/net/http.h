@@ -55,7 +55,8 @@ bool FitsDownloadCap(unsigned long long received, size_t incoming, unsigned long
 // header line is known.
 bool ProbeDaemon(const std::string& port,
                  long timeoutMilliseconds = kTransferTimeoutSeconds * 1000);
-// ProbeDaemon with the reason it failed: libcurl's error text, or the missing session header.
+// ProbeDaemon with the reason it failed: libcurl's error text, or kNoSessionHeader.
+inline constexpr char kNoSessionHeader[] = "what answers there sent no session header";
 Result ProbeDaemonFor(const std::string& port, long timeoutMilliseconds);
 
 // The last "X-Transmission-Session-Id" line seen in this process, without its line end; empty

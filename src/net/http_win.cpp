@@ -219,7 +219,7 @@ Result ProbeDaemonFor(const std::string& port, long timeoutMilliseconds) {
     curl.reset();  // before the error buffer it points at
     if (code != CURLE_OK) return Result::Failed(step, TransferErrorText(errorText, code));
     if (SessionHeaderLine().empty()) {
-        return Result::Failed(step, "what answers there sent no session header");
+        return Result::Failed(step, kNoSessionHeader);
     }
     return Result::Ok();
 }

@@ -118,6 +118,8 @@ TEST(UrlForLog, DropsCredentialsQueryAndFragment) {
              {"https://host/p.zip?token=1#x", "https://host/p.zip?..."},
              {"http://host/a@b/c#frag", "http://host/a@b/c#..."},
              {"host@evil:pw@host/x", "host/x"},
+             {"u:p@proxy.lan", "proxy.lan"},
+             {"proxy.lan:3128", "proxy.lan:3128"},
              {"http://host", "http://host"},
          }) {
         EXPECT_EQ(UrlForLog(url), shown) << url;
