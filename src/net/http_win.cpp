@@ -44,8 +44,13 @@ void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeou
     curl_easy_setopt(curl, CURLOPT_PREREQDATA, curl);
 }
 
-std::string TransferErrorText(const char* errorBuffer, CURLcode code) {
-    return errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+CURLcode PerformTransfer(UniqueCurl& curl, std::string& cause) {
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
+    const CURLcode code = curl_easy_perform(curl.get());
+    curl.reset();
+    if (code != CURLE_OK) cause = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+    return code;
 }
 
 namespace {
@@ -64,17 +69,15 @@ Result FetchText(const std::string& url, size_t limit, std::string& body) {
     UniqueCurl curl(curl_easy_init());
     if (!curl) return FetchFailed(url, "libcurl could not make a handle");
     BoundedText received{{}, limit};
-    char errorText[CURL_ERROR_SIZE] = {};
     ApplyCommonTransferSettings(curl.get(), url, kTransferTimeoutSeconds, AppendToBoundedText,
                                 &received);
-    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
-    const CURLcode code = curl_easy_perform(curl.get());
-    curl.reset();  // before the error buffer it points at
+    std::string cause;
+    const CURLcode code = PerformTransfer(curl, cause);
     if (code == CURLE_WRITE_ERROR) {
         // The callback refused the piece that would pass the limit (or memory ran out).
         return FetchFailed(url, CapText(limit));
     }
-    if (code != CURLE_OK) return FetchFailed(url, TransferErrorText(errorText, code));
+    if (code != CURLE_OK) return FetchFailed(url, cause);
     body.swap(received.text);
     return Result::Ok();
 }
@@ -169,7 +172,6 @@ Result DownloadToFile(const std::string& url, const std::wstring& path,
     {
         UniqueCurl curl(curl_easy_init());
         if (!curl) return FetchFailed(url, "libcurl could not make a handle");
-        char errorText[CURL_ERROR_SIZE] = {};
         ApplyCommonTransferSettings(curl.get(), url, kNoTransferTimeout, PartialDownload::Append,
                                     &download);
         curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, kStalledBytesPerSecond);
@@ -178,13 +180,12 @@ Result DownloadToFile(const std::string& url, const std::wstring& path,
         curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE,
                          static_cast<curl_off_t>(std::min<unsigned long long>(
                              maxBytes, std::numeric_limits<curl_off_t>::max())));
-        curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
-        const CURLcode code = curl_easy_perform(curl.get());
-        curl.reset();  // before the error buffer it points at
+        std::string cause;
+        const CURLcode code = PerformTransfer(curl, cause);
         if (code == CURLE_FILESIZE_EXCEEDED || download.passedCap()) {
             return FetchFailed(url, CapText(maxBytes));
         }
-        if (code != CURLE_OK) return FetchFailed(url, TransferErrorText(errorText, code));
+        if (code != CURLE_OK) return FetchFailed(url, cause);
     }
     // Only a whole, non-empty body replaces the target: a broken-off installer must never be
     // left where the next start would run it.
@@ -207,17 +208,14 @@ Result ProbeDaemonFor(const std::string& port, long timeoutMilliseconds) {
     if (!curl) return Result::Failed(step, "libcurl could not make a handle");
     std::string body;
     std::string headers;
-    char errorText[CURL_ERROR_SIZE] = {};
     ApplyCommonTransferSettings(curl.get(), DaemonRootUrl(port), kTransferTimeoutSeconds,
                                 AppendToText, &body, Route::kLoopback);
     curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, std::max(timeoutMilliseconds, 1L));
     curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, AppendToText);
     curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headers);
     curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
-    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
-    const CURLcode code = curl_easy_perform(curl.get());
-    curl.reset();  // before the error buffer it points at
-    if (code != CURLE_OK) return Result::Failed(step, TransferErrorText(errorText, code));
+    std::string cause;
+    if (PerformTransfer(curl, cause) != CURLE_OK) return Result::Failed(step, cause);
     if (SessionHeaderLine().empty()) {
         return Result::Failed(step, kNoSessionHeader);
     }

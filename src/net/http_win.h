@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "win/curl_owners_win.h"
+
 namespace zendro {
 
 // Where a transfer goes: to the daemon on this machine, never through a proxy, or out to the
@@ -19,8 +21,8 @@ void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeou
                                  curl_write_callback write, void* target,
                                  Route route = Route::kOutside);
 
-// The cause of a failed transfer: libcurl's error buffer (CURLOPT_ERRORBUFFER) when it holds a
-// text, else the text of its code.
-std::string TransferErrorText(const char* errorBuffer, CURLcode code);
+// Runs the transfer `curl` is set up for and closes the handle (before anything it points at
+// goes). On failure `cause` gets libcurl's error text (CURLOPT_ERRORBUFFER), else its code's.
+CURLcode PerformTransfer(UniqueCurl& curl, std::string& cause);
 
 }  // namespace zendro
