@@ -126,6 +126,7 @@ Result StartJava(const std::wstring& java, const std::wstring& parameters) {
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
+    DWORD error = ERROR_SUCCESS;
     for (const DWORD flags : {DWORD{CREATE_BREAKAWAY_FROM_JOB}, DWORD{0}}) {
         PROCESS_INFORMATION started{};
         if (::CreateProcessW(java.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags,
@@ -135,13 +136,10 @@ Result StartJava(const std::wstring& java, const std::wstring& parameters) {
             UniqueHandle thread(started.hThread);
             return Result::Ok();
         }
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_ACCESS_DENIED || flags == 0) {
-            return Result::Failed("starting the Java runtime " + ToNarrow(java),
-                                  WindowsErrorText(error));
-        }
+        error = ::GetLastError();
+        if (error != ERROR_ACCESS_DENIED) break;
     }
-    return Result::Ok();  // not reached: the loop's last pass returns
+    return Result::Failed("starting the Java runtime " + ToNarrow(java), WindowsErrorText(error));
 }
 
 // Succeeds once the daemon answers; fails with the last probe's reason.

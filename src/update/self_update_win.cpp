@@ -55,7 +55,8 @@ Result UnpackPackage(const std::wstring& package, const std::wstring& folder) {
         "an entry did not come out intact (minizip error " + std::to_string(code) + ")");
 }
 
-Result SwapStepFailed(const char* step) {
+// The step with the cause Windows gives for the call that just failed.
+Result WindowsStepFailed(const char* step) {
     return Result::Failed(step, WindowsErrorText(::GetLastError()));
 }
 
@@ -63,15 +64,15 @@ Result SwapStepFailed(const char* step) {
 // waits a moment for a file that another program (a scanner, an indexer) holds.
 Result SwapExecutable(const std::wstring& executable, const std::wstring& replacement) {
     const std::wstring previous = executable + kPreviousSuffix;
-    if (!DeleteFileWhenFree(previous)) return SwapStepFailed("removing the previous .old file");
+    if (!DeleteFileWhenFree(previous)) return WindowsStepFailed("removing the previous .old file");
     ClearReadOnly(executable);
     // A running executable cannot be overwritten, only renamed; if it stays, so does the update.
     if (!RetryWhileBusy([&] { return MoveFileW(executable.c_str(), previous.c_str()) != 0; })) {
-        return SwapStepFailed("moving the running program aside");
+        return WindowsStepFailed("moving the running program aside");
     }
     if (!RetryWhileBusy(
             [&] { return CopyFileW(replacement.c_str(), executable.c_str(), FALSE) != 0; })) {
-        const Result copied = SwapStepFailed("copying the new program into place");
+        const Result copied = WindowsStepFailed("copying the new program into place");
         RetryWhileBusy([&] {
             return MoveFileExW(previous.c_str(), executable.c_str(), MOVEFILE_REPLACE_EXISTING) !=
                    0;
@@ -81,41 +82,41 @@ Result SwapExecutable(const std::wstring& executable, const std::wstring& replac
     return Result::Ok();
 }
 
-Result Stop(const char* step, std::string cause) { return Result::Failed(step, std::move(cause)); }
-
 }  // namespace
 
 Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
     std::string installedVersion;
     if (!GetFileVersionString(sources.executablePath, installedVersion)) {
-        return SwapStepFailed("reading the running program's version");
+        return WindowsStepFailed("reading the running program's version");
     }
 
     std::string manifest;
     if (const Result fetched = sources.fetchText(sources.manifestUrl, manifest); !fetched) {
-        return Stop("the update manifest", fetched.Describe());
+        return Result::Failed("the update manifest", fetched.Describe());
     }
     std::string packageUrl;
     std::string newVersion;
     ParseUpdateManifest(manifest, packageUrl, newVersion);
     if (packageUrl.empty() || newVersion.empty()) {
-        return Stop("the update manifest", "it names no package URL or no version");
+        return Result::Failed("the update manifest", "it names no package URL or no version");
     }
     if (!KeepsTransport(sources.manifestUrl, packageUrl)) {
-        return Stop("the update manifest, refused",
-                    "it came over HTTPS and names its package over plain HTTP");
+        return Result::Failed("the update manifest, refused",
+                              "it came over HTTPS and names its package over plain HTTP");
     }
     // Never a downgrade; a manifest that offers nothing newer is no failure.
     if (CompareVersions(newVersion, installedVersion) >= 0) return Result::Ok();
 
     if (sources.tempFolder.empty()) {
-        return Stop("making the update's work folder", "the host has no temporary folder");
+        return Result::Failed("making the update's work folder",
+                              "the host has no temporary folder");
     }
     const std::wstring guid = MakeGuidString();
-    if (guid.empty()) return Stop("making the update's work folder", "no GUID could be made");
+    if (guid.empty())
+        return Result::Failed("making the update's work folder", "no GUID could be made");
     const std::wstring workPath = sources.tempFolder + guid;
     if (!CreateDirectoryW(workPath.c_str(), nullptr)) {
-        return SwapStepFailed("making the update's work folder");
+        return WindowsStepFailed("making the update's work folder");
     }
     const WorkFolder work(workPath);
 
@@ -129,16 +130,16 @@ Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
     }
     const std::wstring package = work.path() + kPackageName;
     if (const Result downloaded = sources.downloadFile(packageUrl, package); !downloaded) {
-        return Stop("the update package download", downloaded.Describe());
+        return Result::Failed("the update package download", downloaded.Describe());
     }
     {
         // Held from its check until it is unpacked: what is unpacked is what was checked.
         const UniqueHandle held = OpenHeldForReading(package);
-        if (!held) return SwapStepFailed("opening the update package");
+        if (!held) return WindowsStepFailed("opening the update package");
         // Nothing of an untrusted package is unpacked: the unpacking itself reads hostile input.
         if (!IsFileTrusted(check, held.get())) {
-            return Stop("the update package download, refused",
-                        "its signature does not match it or does not name it");
+            return Result::Failed("the update package download, refused",
+                                  "its signature does not match it or does not name it");
         }
         if (const Result unpacked = UnpackPackage(package, work.path()); !unpacked) {
             return unpacked;
@@ -147,22 +148,23 @@ Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
     const std::wstring replacement = work.path() + kNewExecutableName;
     const DWORD attributes = GetFileAttributesW(replacement.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return Stop("the update package", "it holds no ZendroWebHost.exe at its top");
+        return Result::Failed("the update package", "it holds no ZendroWebHost.exe at its top");
     }
     // Held from its version check until it is copied into place.
     const UniqueHandle held = OpenHeldForReading(replacement);
-    if (!held) return SwapStepFailed("opening the unpacked program");
+    if (!held) return WindowsStepFailed("opening the unpacked program");
     // The manifest's word is not enough: only a program that itself says it is newer replaces
     // the host. An empty file or an error page would break the host for good, and an older
     // release replayed under a newer manifest would bring old faults back.
     std::string packagedVersion;
     if (!GetFileVersionString(replacement, packagedVersion)) {
-        return SwapStepFailed("reading the unpacked program's version");
+        return WindowsStepFailed("reading the unpacked program's version");
     }
     if (CompareVersions(packagedVersion, installedVersion) >= 0) {
-        return Stop("the update package",
-                    "the unpacked program's version " + NormalVersionText(packagedVersion) +
-                        " is not newer than " + NormalVersionText(installedVersion));
+        return Result::Failed("the update package", "the unpacked program's version " +
+                                                        NormalVersionText(packagedVersion) +
+                                                        " is not newer than " +
+                                                        NormalVersionText(installedVersion));
     }
     // Hosts that update at the same moment take turns at the swap, and a later one finds the
     // same program already in place: one swap, and the ".old" stays the program that ran before.
@@ -183,7 +185,7 @@ Result RunSelfUpdate() {
     wchar_t executable[1024] = {};
     const DWORD length = GetModuleFileNameW(nullptr, executable, 1023);
     if (length == 0 || length >= 1023) {  // a cut path would name another file
-        return Stop("finding the running program's path", "it is too long or unknown");
+        return Result::Failed("finding the running program's path", "it is too long or unknown");
     }
     sources.executablePath = executable;
     RemoveLeftoverRunFolders();
