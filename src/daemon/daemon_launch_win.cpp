@@ -63,15 +63,14 @@ Result InstallDaemon(const std::wstring& temp, const RunFolder& run) {
     const std::wstring installer = JoinPath(run.path(), kInstallerFileName);
     const bool adopted = AdoptLeftInstaller(temp, installer);
     DownloadCheck check;
-    if (!PrepareDownloadCheck(url, check)) {
-        return Result::Failed(
-            "the installer download, refused",
-            check.keys.mode == TrustedKeys::Mode::kRefuseAll
-                ? "this build's trusted keys cannot be read"
-                : "no valid signature by a trusted key at " + url + kSignatureSuffix);
+    if (const Result checkable =
+            PrepareDownloadCheckFor("the installer download, refused", url, check);
+        !checkable) {
+        return checkable;
     }
-    if (!adopted && !HttpDownloadToFile(url, installer, kMaxInstallerBytes)) {
-        return Result::Failed("the installer download", "fetching " + url + " failed");
+    if (!adopted) {
+        const Result downloaded = DownloadToFile(url, installer, kMaxInstallerBytes);
+        if (!downloaded) return Result::Failed("the installer download", downloaded.Describe());
     }
     UniqueHandle held = OpenHeldForReading(installer);
     if (!held) return Result::Failed("opening the installer", WindowsErrorText(::GetLastError()));
@@ -113,18 +112,21 @@ Result InstallDaemonOnce(const std::wstring& temp, const std::wstring& java) {
         return Result::Failed("making the host's temporary folder",
                               WindowsErrorText(::GetLastError()));
     }
-    return InstallDaemon(temp, run);
+    const Result installed = InstallDaemon(temp, run);
+    if (installed) WriteLogLine("the daemon installer ran");
+    return installed;
 }
 
 // Starts the runtime hidden and outside the caller's job: Firefox kills its
 // host's whole job when the host ends, which would take the daemon with it.
 // Where the job forbids breaking away, the daemon starts inside it.
-bool StartJava(const std::wstring& java, const std::wstring& parameters) {
+Result StartJava(const std::wstring& java, const std::wstring& parameters) {
     std::wstring commandLine = BuildCommandLine(java, parameters);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
+    DWORD error = ERROR_SUCCESS;
     for (const DWORD flags : {DWORD{CREATE_BREAKAWAY_FROM_JOB}, DWORD{0}}) {
         PROCESS_INFORMATION started{};
         if (::CreateProcessW(java.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags,
@@ -132,45 +134,61 @@ bool StartJava(const std::wstring& java, const std::wstring& parameters) {
             // The daemon outlives the host: neither waited for nor stopped.
             UniqueHandle process(started.hProcess);
             UniqueHandle thread(started.hThread);
-            return true;
+            return Result::Ok();
         }
-        if (::GetLastError() != ERROR_ACCESS_DENIED) return false;
+        error = ::GetLastError();
+        if (error != ERROR_ACCESS_DENIED) break;
     }
-    return false;
+    return Result::Failed("starting the Java runtime " + ToNarrow(java), WindowsErrorText(error));
 }
 
-bool WaitForDaemon(const std::string& port) {
+// Succeeds once the daemon answers; fails with the last probe's reason.
+Result WaitForDaemon(const std::string& port) {
     const ULONGLONG deadline = ::GetTickCount64() + kDaemonWaitLimitMs;
+    Result last = Result::Failed("the daemon answering on 127.0.0.1:" + port, "no probe was made");
     for (int probe = 0; probe < kDaemonProbeCount; ++probe) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline) break;
         const long left = static_cast<long>(deadline - now);
-        if (ProbeDaemon(port, std::min(left, kTransferTimeoutSeconds * 1000))) return true;
+        last = ProbeDaemonFor(port, std::min(left, kTransferTimeoutSeconds * 1000));
+        if (last) return last;
         ::Sleep(kDaemonProbeIntervalMs);
     }
-    return false;
+    return Result::Failed(
+        last.step() + " within " + std::to_string(kDaemonWaitLimitMs / 1000) + " s", last.cause());
 }
 
-}  // namespace
-
-std::string StartDaemon(const std::string& port) {
-    if (!IsValidPortText(port)) return kDaemonFailed;
+// Installs the daemon when its runtime is missing, starts it and waits until it answers.
+Result StartAndWait(const std::string& port) {
+    if (!IsValidPortText(port)) return Result::Failed("the port", "not a port number");
     const std::wstring temp = UserTempFolder();
-    if (temp.empty() || DaemonHome().empty()) return kDaemonFailed;
+    if (temp.empty()) return Result::Failed("finding the temporary folder", "the shell named none");
+    if (DaemonHome().empty()) {
+        return Result::Failed("finding the daemon's home folder", "the shell named none");
+    }
     RemoveLeftoverRunFolders();
 
     const std::wstring java = JavaRuntimePath();
     if (!FileExists(java)) {
-        const Result installed = InstallDaemonOnce(temp, java);
-        LogFailure(installed);
-        if (!installed) return kDaemonFailed;
+        if (const Result installed = InstallDaemonOnce(temp, java); !installed) return installed;
     }
 
     const JavaLaunchPaths paths{DaemonProgramFolder(),
                                 GetDefaultDownloadsDirectory() + kZendroDownloadsTail,
                                 TorrentFolder(), DaemonArchivePath()};
-    if (!StartJava(java, BuildJavaParameters(paths, ToWide(port)))) return kDaemonFailed;
-    return WaitForDaemon(port) ? kDaemonStarted : kDaemonFailed;
+    if (const Result started = StartJava(java, BuildJavaParameters(paths, ToWide(port)));
+        !started) {
+        return started;
+    }
+    return WaitForDaemon(port);
+}
+
+}  // namespace
+
+std::string StartDaemon(const std::string& port) {
+    const Result started = StartAndWait(port);
+    LogFailure(started);
+    return started ? kDaemonStarted : kDaemonFailed;
 }
 
 }  // namespace zendro

@@ -3,7 +3,10 @@
 #include <string>
 
 #include "desktop/association.h"
+#include "win/log_win.h"
 #include "win/owners_win.h"
+#include "win/result_win.h"
+#include "win/text_win.h"
 #include "win/registry_win.h"
 #include "win/user_mutex_win.h"
 
@@ -61,29 +64,45 @@ class RegistryAssociationReader final : public AssociationReader {
     UniqueKey key_;
 };
 
+// The registry step that failed, as the log names it.
+Result RegistryStepFailed(const std::string& step, LONG status) {
+    return Result::Failed(step, WindowsErrorText(static_cast<unsigned long>(status)));
+}
+
 class RegistryAssociationWriter final : public AssociationWriter {
   public:
     bool OpenOrCreateKey(const wchar_t* keyPath) override {
+        keyPath_ = ToNarrow(keyPath);
         if (OpenKey(HKEY_CURRENT_USER, keyPath, KEY_ALL_ACCESS, key_) == ERROR_SUCCESS) return true;
         HKEY raw = nullptr;
-        const LONG status =
+        LONG status =
             RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                             KEY_ALL_ACCESS, nullptr, &raw, nullptr);
         UniqueKey created(status == ERROR_SUCCESS ? raw : nullptr);
-        if (!created) return false;
-        created.reset();  // and opened afresh
-        return OpenKey(HKEY_CURRENT_USER, keyPath, KEY_ALL_ACCESS, key_) == ERROR_SUCCESS;
+        if (created) {
+            created.reset();  // and opened afresh
+            status = OpenKey(HKEY_CURRENT_USER, keyPath, KEY_ALL_ACCESS, key_);
+        }
+        if (status == ERROR_SUCCESS) return true;
+        failure_ = RegistryStepFailed("creating HKCU\\" + keyPath_, status);
+        return false;
     }
     bool WriteText(const wchar_t* valueName, const std::wstring& text) override {
         // Stored with its terminating NUL.
         const DWORD byteSize = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-        return RegSetValueExW(key_.get(), valueName, 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(text.c_str()),
-                              byteSize) == ERROR_SUCCESS;
+        const LONG status = RegSetValueExW(key_.get(), valueName, 0, REG_SZ,
+                                           reinterpret_cast<const BYTE*>(text.c_str()), byteSize);
+        if (status == ERROR_SUCCESS) return true;
+        const std::string name = *valueName != L'\0' ? ToNarrow(valueName) : "(default)";
+        failure_ = RegistryStepFailed("writing " + name + " of HKCU\\" + keyPath_, status);
+        return false;
     }
+    const Result& failure() const { return failure_; }
 
   private:
     UniqueKey key_;
+    std::string keyPath_;
+    Result failure_ = Result::Failed("writing the association", "");
 };
 
 using DeleteKeyExFunction = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
@@ -99,11 +118,34 @@ DeleteKeyExFunction RegDeleteKeyExIfPresent() {
     return function;
 }
 
-// The association trees removed whole; the caller holds the turn.
-void RemoveAssociation() {
+// The association trees removed whole; the caller holds the turn. A tree that is not there is
+// removed already; the first one that cannot go is the failure.
+Result RemoveAssociation() {
     UniqueKey classes;
-    if (OpenKey(HKEY_CURRENT_USER, kClassesKey, kDeleteAccess, classes) != ERROR_SUCCESS) return;
-    for (const wchar_t* tree : kAssociationTrees) DeleteKeyTree(classes.get(), tree);
+    const LONG opened = OpenKey(HKEY_CURRENT_USER, kClassesKey, kDeleteAccess, classes);
+    if (opened == ERROR_FILE_NOT_FOUND) return Result::Ok();
+    if (opened != ERROR_SUCCESS) {
+        return RegistryStepFailed("opening HKCU\\" + ToNarrow(kClassesKey), opened);
+    }
+    Result removed = Result::Ok();
+    for (const wchar_t* tree : kAssociationTrees) {
+        const LONG status = DeleteKeyTree(classes.get(), tree);
+        if (removed && status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+            removed = RegistryStepFailed(
+                "removing HKCU\\" + ToNarrow(kClassesKey) + "\\" + ToNarrow(tree), status);
+        }
+    }
+    return removed;
+}
+
+Result WriteAssociationForThisHost() {
+    LogFailure(RemoveAssociation());  // what stays is written over where it can be
+    std::wstring path;
+    if (!GetHostExecutablePath(path)) {
+        return Result::Failed("finding this program's path", WindowsErrorText(::GetLastError()));
+    }
+    RegistryAssociationWriter writer;
+    return WriteAssociation(path, writer) ? Result::Ok() : writer.failure();
 }
 
 }  // namespace
@@ -117,16 +159,17 @@ bool CheckDefaultApplication() {
 
 int SetDefaultApplication() {
     const UserMutex turn(kAssociationMutex, kAssociationWaitMs);
-    RemoveAssociation();
-    std::wstring path;
-    if (!GetHostExecutablePath(path)) return -1;
-    RegistryAssociationWriter writer;
-    return WriteAssociation(path, writer) ? 0 : -1;
+    const Result written = WriteAssociationForThisHost();
+    LogFailure(written);
+    if (written) WriteLogLine("the .torrent and magnet association was set");
+    return written ? 0 : -1;
 }
 
 void UnsetDefaultApplication() {
     const UserMutex turn(kAssociationMutex, kAssociationWaitMs);
-    RemoveAssociation();
+    const Result removed = RemoveAssociation();
+    LogFailure(removed);
+    if (removed) WriteLogLine("the .torrent and magnet association was removed");
 }
 
 LONG DeleteKeyTree(HKEY parent, const wchar_t* name) {

@@ -6,6 +6,8 @@
 #include <shlwapi.h>
 
 #include "desktop/folders.h"
+#include "win/log_win.h"
+#include "win/result_win.h"
 #include "win/shell_win.h"
 
 namespace zendro {
@@ -58,9 +60,18 @@ std::wstring SelectDownloadFolder() {
 
 bool OpenContainingFolder(const std::wstring& path) {
     const std::optional<std::wstring> folder = FolderToShow(path, KindOf);
-    if (!folder) return false;
+    if (!folder) {
+        // The path is the user's: the log does not show it.
+        LogFailure(
+            Result::Failed("the folder to show", "the path names no existing folder or file"));
+        return false;
+    }
     UniqueHandle process;
-    if (!ShellOpen(*folder, L"", SW_SHOW, process)) return false;
+    if (!ShellOpen(*folder, L"", SW_SHOW, process)) {
+        LogFailure(Result::Failed("opening the folder through the shell",
+                                  WindowsErrorText(::GetLastError())));
+        return false;
+    }
     // The shell may have handed the folder to a running process and made none.
     if (process) ::WaitForSingleObject(process.get(), INFINITE);
     return true;

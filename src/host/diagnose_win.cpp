@@ -9,9 +9,9 @@
 #include "desktop/association_win.h"
 #include "host/diagnosis.h"
 #include "net/http.h"
+#include "net/proxy_win.h"
 #include "net/trust_win.h"
 #include "update/version_win.h"
-#include "win/curl_owners_win.h"
 #include "win/files_win.h"
 #include "win/log.h"
 #include "win/log_win.h"
@@ -160,23 +160,6 @@ void CheckPolicies(Findings& found) {
     }
 }
 
-// Whether anything answers HTTP on 127.0.0.1:`port`. Never through a proxy, whatever the
-// environment says: the report makes no request beyond this machine.
-bool AnswersOnLoopback(const std::string& port) {
-    UniqueCurl curl(curl_easy_init());
-    if (!curl) return false;
-    std::string ignored;
-    curl_easy_setopt(curl.get(), CURLOPT_URL, DaemonRootUrl(port).c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_PROXY, "");
-    curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, kProbeSeconds);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, kProbeSeconds);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendToText);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &ignored);
-    return curl_easy_perform(curl.get()) == CURLE_OK;
-}
-
 void CheckDaemon(Findings& found) {
     const std::wstring home = DaemonHome();
     if (!Exists(home)) {
@@ -200,10 +183,18 @@ void CheckDaemon(Findings& found) {
     }
     found.push_back({Severity::kOk,
                      "daemon port " + port + " (from " + ToNarrow(ExportedSettingsPath()) + ")"});
-    found.push_back(AnswersOnLoopback(port)
-                        ? Finding{Severity::kOk, "the daemon answers on 127.0.0.1:" + port}
-                        : Finding{Severity::kWarning, "nothing answers on 127.0.0.1:" + port +
-                                                          " (the daemon is not running)"});
+    // As the host itself probes it: directly, whatever proxy is set.
+    const Result answered = ProbeDaemonFor(port, kProbeSeconds * 1000);
+    if (answered) {
+        found.push_back({Severity::kOk, "the daemon answers on 127.0.0.1:" + port});
+    } else if (answered.cause() == kNoSessionHeader) {
+        found.push_back({Severity::kWarning, "something answers on 127.0.0.1:" + port +
+                                                 ", but not as the daemon: " + answered.cause()});
+    } else {
+        found.push_back(
+            {Severity::kWarning, "nothing answers on 127.0.0.1:" + port +
+                                     " (the daemon is not running): " + answered.cause()});
+    }
 }
 
 // The command that opens a class, the user's registration first.
@@ -240,14 +231,6 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
     return std::string(value);
 }
 
-// The proxy that transfers to `url` would use. Only the environment's for now.
-Finding DescribeTransferProxy(const std::string& url) {
-    const std::optional<EnvironmentProxy> proxy = ProxyFromEnvironment(url, EnvironmentVariable);
-    if (!proxy) return {Severity::kOk, "transfers to " + url + " go direct (no proxy set)"};
-    return {Severity::kOk, "transfers to " + url + " go through the proxy " + proxy->value +
-                               " (from " + proxy->variable + ")"};
-}
-
 void CheckDownloads(Findings& found) {
     const std::optional<std::string> configured = EnvironmentVariable(kDownloadServerVariable);
     const std::string server = DownloadServerBaseUrl();
@@ -262,7 +245,7 @@ void CheckDownloads(Findings& found) {
                                                  "download server " +
                                                  server + " (built in)"});
     }
-    found.push_back(DescribeTransferProxy(server));
+    found.push_back({Severity::kOk, "transfers to " + server + " " + DescribeUserProxy(server)});
 }
 
 void ShowLog(Findings& found) {

@@ -186,31 +186,4 @@ Findings JudgePolicies(const NativeMessagingPolicies& policies, const std::strin
     return found;
 }
 
-std::string RedactProxyCredentials(const std::string& proxy) {
-    const size_t scheme = proxy.find("://");
-    const size_t hostStart = scheme == std::string::npos ? 0 : scheme + 3;
-    const size_t at = proxy.find('@', hostStart);
-    const size_t slash = proxy.find('/', hostStart);
-    if (at == std::string::npos || (slash != std::string::npos && slash < at)) return proxy;
-    return proxy.substr(0, hostStart) + "***" + proxy.substr(at);
-}
-
-std::optional<EnvironmentProxy> ProxyFromEnvironment(
-    const std::string& url, std::optional<std::string> (*lookUp)(const char*)) {
-    for (const char* bypass : {"no_proxy", "NO_PROXY"}) {
-        if (lookUp(bypass) == std::string("*")) return std::nullopt;
-    }
-    // libcurl reads http_proxy only in lower case: a CGI server sets HTTP_PROXY from a request.
-    const bool https = url.compare(0, 8, "https://") == 0;
-    const std::vector<const char*> names =
-        https ? std::vector<const char*>{"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}
-              : std::vector<const char*>{"http_proxy", "all_proxy", "ALL_PROXY"};
-    for (const char* name : names) {
-        if (const std::optional<std::string> value = lookUp(name)) {
-            return EnvironmentProxy{name, RedactProxyCredentials(*value)};
-        }
-    }
-    return std::nullopt;
-}
-
 }  // namespace zendro

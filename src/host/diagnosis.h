@@ -59,22 +59,4 @@ struct NativeMessagingPolicies {
 Findings JudgePolicies(const NativeMessagingPolicies& policies, const std::string& hostName,
                        const std::string& where);
 
-// A proxy URL as a report may show it: any "user:password@" before the host becomes "***@".
-std::string RedactProxyCredentials(const std::string& proxy);
-
-}  // namespace zendro
-
-namespace zendro {
-
-struct EnvironmentProxy {
-    std::string variable;  // the variable libcurl takes it from
-    std::string value;
-};
-
-// The proxy libcurl would take from the environment for a transfer to `url`: https_proxy or
-// HTTPS_PROXY for https, http_proxy for http, then all_proxy or ALL_PROXY; none when NO_PROXY
-// (or no_proxy) is "*". `lookUp` gives a variable's value, or nothing when it is unset or empty.
-std::optional<EnvironmentProxy> ProxyFromEnvironment(
-    const std::string& url, std::optional<std::string> (*lookUp)(const char*));
-
 }  // namespace zendro

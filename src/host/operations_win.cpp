@@ -7,6 +7,7 @@
 #include "desktop/folders_win.h"
 #include "update/self_update_win.h"
 #include "win/late_binding_win.h"
+#include "win/log_win.h"
 #include "win/text_win.h"
 
 // Each operation first binds the system DLLs it calls into, directly, through the shell or through
@@ -14,6 +15,17 @@
 // on failure, and leaves nothing half done.
 
 namespace zendro {
+namespace {
+
+// BindLibraries, logging when the command cannot run for it.
+bool Bound(std::initializer_list<const char*> dlls, bool transfers = false) {
+    if (BindLibraries(dlls) && (!transfers || BindTransferLibraries())) return true;
+    LogFailure(Result::Failed("loading the system libraries the command needs",
+                              "one could not be loaded"));
+    return false;
+}
+
+}  // namespace
 
 std::string WindowsOperations::ReadDaemonPort() {
     if (!BindLibraries({"shell32.dll", "shlwapi.dll"})) return unavailable_.ReadDaemonPort();
@@ -26,7 +38,7 @@ std::string WindowsOperations::GetListeningPort() {
 }
 
 std::string WindowsOperations::StartDaemon(const std::string& port) {
-    if (!BindLibraries({"shell32.dll", "shlwapi.dll", "ole32.dll"}) || !BindTransferLibraries()) {
+    if (!Bound({"shell32.dll", "shlwapi.dll", "ole32.dll"}, true)) {
         return unavailable_.StartDaemon(port);
     }
     return ::zendro::StartDaemon(port);
@@ -45,7 +57,7 @@ std::string WindowsOperations::SelectDownloadFolder() {
 }
 
 bool WindowsOperations::OpenContainingFolder(const std::string& utf8Path) {
-    if (!BindLibraries({"shell32.dll", "shlwapi.dll", "ole32.dll"})) {
+    if (!Bound({"shell32.dll", "shlwapi.dll", "ole32.dll"})) {
         return unavailable_.OpenContainingFolder(utf8Path);
     }
     // A path that is not valid UTF-8 converts to "", which names nothing.
@@ -58,19 +70,18 @@ bool WindowsOperations::CheckDefaultApplication() {
 }
 
 bool WindowsOperations::SetDefaultApplication() {
-    if (!BindLibraries({"advapi32.dll"})) return unavailable_.SetDefaultApplication();
+    if (!Bound({"advapi32.dll"})) return unavailable_.SetDefaultApplication();
     return ::zendro::SetDefaultApplication() == 0;
 }
 
 void WindowsOperations::UnsetDefaultApplication() {
-    if (!BindLibraries({"advapi32.dll"})) return unavailable_.UnsetDefaultApplication();
+    if (!Bound({"advapi32.dll"})) return unavailable_.UnsetDefaultApplication();
     ::zendro::UnsetDefaultApplication();
 }
 
 void WindowsOperations::RunSelfUpdate() {
     // The version resource, the manifest's MSXML and the work folder's GUID through COM.
-    if (!BindLibraries({"version.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll"}) ||
-        !BindTransferLibraries()) {
+    if (!Bound({"version.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll"}, true)) {
         return unavailable_.RunSelfUpdate();
     }
     ::zendro::RunSelfUpdate();

@@ -8,20 +8,9 @@ std::optional<std::string> DescribeOutcome(const std::string& command,
                                            const std::optional<std::string>& reply) {
     if (!reply) return "no such command; closed without a reply";
     if (*reply == kParseFailedReply) return "the request could not be read";
-    if (command == "UpdateNativeHost") return "the update ran";
-    if (command == "StartDaemon") {
-        return *reply == "started" ? "the daemon started" : "starting the daemon failed";
-    }
-    if (command == "setDefaultApplication") {
-        return *reply == "success" ? "the .torrent and magnet association was set"
-                                   : "setting the .torrent and magnet association failed";
-    }
-    if (command == "unsetDefaultApplication") {
-        return "the .torrent and magnet association was removed";
-    }
-    if (command == "openContainingFolder" && *reply != "success") {
-        return "opening the folder failed";
-    }
+    // The update, the association, the folder and the daemon's failures are logged where they
+    // happen, with their causes.
+    if (command == "StartDaemon" && *reply == "started") return "the daemon started";
     return std::nullopt;
 }
 

@@ -6,8 +6,9 @@
 namespace zendro {
 
 // What a finished native messaging command leaves in the log, judged from its command and reply:
-// one line for a command that changes something, one for a failure the reply shows, nothing for
-// a read-only command that succeeded. `command` is empty when the request named none.
+// the request that could not be read or named no command, and the daemon's start. The other
+// commands log their changes and failures themselves, with their causes. `command` is empty when
+// the request named none.
 std::optional<std::string> DescribeOutcome(const std::string& command,
                                            const std::optional<std::string>& reply);
 

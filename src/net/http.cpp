@@ -84,6 +84,19 @@ bool FitsDownloadCap(unsigned long long received, size_t incoming, unsigned long
     return received <= maxBytes && incoming <= maxBytes - received;
 }
 
+std::string UrlForLog(std::string_view url) {
+    const size_t end = std::min(url.find_first_of("?#"), url.size());
+    std::string_view kept = url.substr(0, end);
+    const size_t scheme = kept.find("://");
+    const size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
+    const size_t slash = std::min(kept.find('/', authority), kept.size());
+    const size_t at = kept.substr(0, slash).rfind('@');
+    std::string shown(kept.substr(0, authority));
+    shown += kept.substr(at == std::string_view::npos || at < authority ? authority : at + 1);
+    if (end < url.size()) shown += url[end] == '?' ? "?..." : "#...";
+    return shown;
+}
+
 std::string DaemonRootUrl(const std::string& port) { return "http://127.0.0.1:" + port; }
 
 bool IsValidServerBaseUrl(const std::string& url) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "win/result.h"
+
 namespace zendro {
 
 inline constexpr char kUserAgent[] = "Zendro core";
@@ -33,6 +35,12 @@ bool HttpGetToString(const std::string& url, std::string& body);
 // `limit` bytes, so a hostile server cannot fill memory.
 bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& body);
 
+// The Result forms of the transfers above: a failure's step is "fetching <url>" (UrlForLog) and
+// its cause libcurl's error text, "an empty body", or the cap the body would pass.
+Result FetchText(const std::string& url, size_t limit, std::string& body);
+Result DownloadToFile(const std::string& url, const std::wstring& path,
+                      unsigned long long maxBytes);
+
 // Fetches `url` into a partial file beside `path`, which replaces any file at `path` once the whole
 // body has arrived. An empty body, a failed transfer, or a body that is announced as or grows
 // longer than `maxBytes` fails (at once, not at its end), removes the partial file and leaves
@@ -47,6 +55,9 @@ bool FitsDownloadCap(unsigned long long received, size_t incoming, unsigned long
 // header line is known.
 bool ProbeDaemon(const std::string& port,
                  long timeoutMilliseconds = kTransferTimeoutSeconds * 1000);
+// ProbeDaemon with the reason it failed: libcurl's error text, or kNoSessionHeader.
+inline constexpr char kNoSessionHeader[] = "what answers there sent no session header";
+Result ProbeDaemonFor(const std::string& port, long timeoutMilliseconds);
 
 // The last "X-Transmission-Session-Id" line seen in this process, without its line end; empty
 // until one arrives.
@@ -72,6 +83,10 @@ size_t AppendToBoundedText(char* data, size_t size, size_t count, void* target);
 // package, its signature) to anyone on the way. Schemes are compared as libcurl reads them, in
 // any case; a target without a scheme is one libcurl would fetch over HTTP.
 bool KeepsTransport(std::string_view source, std::string_view target);
+
+// `url` as the log may show it: without user name and password, query or fragment, which may
+// carry credentials or tokens.
+std::string UrlForLog(std::string_view url);
 
 // "http://127.0.0.1:" + port, the daemon's web root.
 std::string DaemonRootUrl(const std::string& port);

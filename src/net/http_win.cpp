@@ -12,6 +12,7 @@
 #include "win/curl_owners_win.h"
 #include "win/files_win.h"
 #include "win/owners_win.h"
+#include "win/result_win.h"
 
 namespace zendro {
 
@@ -43,25 +44,50 @@ void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeou
     curl_easy_setopt(curl, CURLOPT_PREREQDATA, curl);
 }
 
-bool HttpGetToString(const std::string& url, std::string& body) {
-    UniqueCurl curl(curl_easy_init());
-    if (!curl) return false;
-    std::string received;
-    ApplyCommonTransferSettings(curl.get(), url, kTransferTimeoutSeconds, AppendToText, &received);
-    if (curl_easy_perform(curl.get()) != CURLE_OK) return false;
-    body.swap(received);
-    return true;
+CURLcode PerformTransfer(UniqueCurl& curl, std::string& cause) {
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
+    const CURLcode code = curl_easy_perform(curl.get());
+    curl.reset();
+    if (code != CURLE_OK) cause = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+    return code;
 }
 
-bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& body) {
+namespace {
+
+Result FetchFailed(const std::string& url, std::string cause) {
+    return Result::Failed("fetching " + UrlForLog(url), std::move(cause));
+}
+
+std::string CapText(unsigned long long maxBytes) {
+    return "the body passes its cap of " + std::to_string(maxBytes) + " bytes";
+}
+
+}  // namespace
+
+Result FetchText(const std::string& url, size_t limit, std::string& body) {
     UniqueCurl curl(curl_easy_init());
-    if (!curl) return false;
+    if (!curl) return FetchFailed(url, "libcurl could not make a handle");
     BoundedText received{{}, limit};
     ApplyCommonTransferSettings(curl.get(), url, kTransferTimeoutSeconds, AppendToBoundedText,
                                 &received);
-    if (curl_easy_perform(curl.get()) != CURLE_OK) return false;
+    std::string cause;
+    const CURLcode code = PerformTransfer(curl, cause);
+    if (code == CURLE_WRITE_ERROR) {
+        // The callback refused the piece that would pass the limit (or memory ran out).
+        return FetchFailed(url, CapText(limit));
+    }
+    if (code != CURLE_OK) return FetchFailed(url, cause);
     body.swap(received.text);
-    return true;
+    return Result::Ok();
+}
+
+bool HttpGetToString(const std::string& url, std::string& body) {
+    return FetchText(url, std::numeric_limits<size_t>::max(), body).ok();
+}
+
+bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& body) {
+    return FetchText(url, limit, body).ok();
 }
 
 namespace {
@@ -90,13 +116,17 @@ class PartialDownload {
 
     bool IsOpen() const { return static_cast<bool>(file_); }
     unsigned long long size() const { return size_; }
+    bool passedCap() const { return passedCap_; }
 
     // libcurl's write callback: returning less than it was given aborts the transfer, which a
     // body that would pass the cap does before a byte of it is written.
     static size_t Append(char* data, size_t size, size_t count, void* self) {
         auto& download = *static_cast<PartialDownload*>(self);
         const size_t length = size * count;
-        if (!FitsDownloadCap(download.size_, length, download.maxBytes_)) return 0;
+        if (!FitsDownloadCap(download.size_, length, download.maxBytes_)) {
+            download.passedCap_ = true;
+            return 0;
+        }
         size_t done = 0;
         while (done < length) {
             const DWORD piece = static_cast<DWORD>(std::min<size_t>(length - done, MAXDWORD));
@@ -127,17 +157,21 @@ class PartialDownload {
     unsigned long long maxBytes_;
     unsigned long long size_ = 0;
     bool renamed_ = false;
+    bool passedCap_ = false;
 };
 
 }  // namespace
 
-bool HttpDownloadToFile(const std::string& url, const std::wstring& path,
-                        unsigned long long maxBytes) {
+Result DownloadToFile(const std::string& url, const std::wstring& path,
+                      unsigned long long maxBytes) {
     PartialDownload download(PartialDownloadPath(path), maxBytes);
-    if (!download.IsOpen()) return false;
+    if (!download.IsOpen()) {
+        return Result::Failed("making the partial file of " + UrlForLog(url),
+                              WindowsErrorText(::GetLastError()));
+    }
     {
         UniqueCurl curl(curl_easy_init());
-        if (!curl) return false;
+        if (!curl) return FetchFailed(url, "libcurl could not make a handle");
         ApplyCommonTransferSettings(curl.get(), url, kNoTransferTimeout, PartialDownload::Append,
                                     &download);
         curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, kStalledBytesPerSecond);
@@ -146,16 +180,32 @@ bool HttpDownloadToFile(const std::string& url, const std::wstring& path,
         curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE,
                          static_cast<curl_off_t>(std::min<unsigned long long>(
                              maxBytes, std::numeric_limits<curl_off_t>::max())));
-        if (curl_easy_perform(curl.get()) != CURLE_OK) return false;
+        std::string cause;
+        const CURLcode code = PerformTransfer(curl, cause);
+        if (code == CURLE_FILESIZE_EXCEEDED || download.passedCap()) {
+            return FetchFailed(url, CapText(maxBytes));
+        }
+        if (code != CURLE_OK) return FetchFailed(url, cause);
     }
     // Only a whole, non-empty body replaces the target: a broken-off installer must never be
     // left where the next start would run it.
-    return download.size() > 0 && download.RenameTo(path);
+    if (download.size() == 0) return FetchFailed(url, "an empty body");
+    if (!download.RenameTo(path)) {
+        return Result::Failed("putting the download of " + UrlForLog(url) + " in place",
+                              WindowsErrorText(::GetLastError()));
+    }
+    return Result::Ok();
 }
 
-bool ProbeDaemon(const std::string& port, long timeoutMilliseconds) {
+bool HttpDownloadToFile(const std::string& url, const std::wstring& path,
+                        unsigned long long maxBytes) {
+    return DownloadToFile(url, path, maxBytes).ok();
+}
+
+Result ProbeDaemonFor(const std::string& port, long timeoutMilliseconds) {
+    const std::string step = "the daemon answering on 127.0.0.1:" + port;
     UniqueCurl curl(curl_easy_init());
-    if (!curl) return false;
+    if (!curl) return Result::Failed(step, "libcurl could not make a handle");
     std::string body;
     std::string headers;
     ApplyCommonTransferSettings(curl.get(), DaemonRootUrl(port), kTransferTimeoutSeconds,
@@ -164,8 +214,16 @@ bool ProbeDaemon(const std::string& port, long timeoutMilliseconds) {
     curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, AppendToText);
     curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headers);
     curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
-    const bool answered = curl_easy_perform(curl.get()) == CURLE_OK;
-    return answered && !SessionHeaderLine().empty();
+    std::string cause;
+    if (PerformTransfer(curl, cause) != CURLE_OK) return Result::Failed(step, cause);
+    if (SessionHeaderLine().empty()) {
+        return Result::Failed(step, kNoSessionHeader);
+    }
+    return Result::Ok();
+}
+
+bool ProbeDaemon(const std::string& port, long timeoutMilliseconds) {
+    return ProbeDaemonFor(port, timeoutMilliseconds).ok();
 }
 
 }  // namespace zendro

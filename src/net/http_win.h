@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "win/curl_owners_win.h"
+
 namespace zendro {
 
 // Where a transfer goes: to the daemon on this machine, never through a proxy, or out to the
@@ -18,5 +20,9 @@ enum class Route { kLoopback, kOutside };
 void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeoutSeconds,
                                  curl_write_callback write, void* target,
                                  Route route = Route::kOutside);
+
+// Runs the transfer `curl` is set up for and closes the handle (before anything it points at
+// goes). On failure `cause` gets libcurl's error text (CURLOPT_ERRORBUFFER), else its code's.
+CURLcode PerformTransfer(UniqueCurl& curl, std::string& cause);
 
 }  // namespace zendro

@@ -146,34 +146,93 @@ void UseNoProxy(CURL* curl) {
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
 }
 
-void UseUserProxy(CURL* curl, const std::string& url) {
+namespace {
+
+// The parts of `url` the proxy decision reads; false when libcurl cannot read the URL.
+struct UrlParts {
+    std::string scheme, host;
+    long port = 0;
+};
+bool SplitUrl(const std::string& url, UrlParts& parts) {
     UniqueCurlUrl parsed(curl_url());
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return;
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+        return false;
+    }
     UniqueCurlText scheme;
     UniqueCurlText host;
     UniqueCurlText port;
     if (curl_url_get(parsed.get(), CURLUPART_SCHEME, scheme.put(), 0) != CURLUE_OK ||
         curl_url_get(parsed.get(), CURLUPART_HOST, host.put(), 0) != CURLUE_OK ||
         curl_url_get(parsed.get(), CURLUPART_PORT, port.put(), CURLU_DEFAULT_PORT) != CURLUE_OK) {
-        return;
+        return false;
     }
+    parts = {scheme.get(), host.get(), std::strtol(port.get(), nullptr, 10)};
+    return true;
+}
+
+std::string EnvironmentValue(const std::string& name) {
+    std::string value(32767, '\0');
+    const DWORD length =
+        ::GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    value.resize(length < value.size() ? length : 0);
+    return value;
+}
+
+// The fixed proxy of Windows' setting for the URL, "" when it has none or bypasses the host.
+std::string FixedProxy(const UserProxySetting& setting, const UrlParts& url) {
+    if (IsProxyBypassed(setting.bypass, url.scheme, url.host, url.port)) return "";
+    return ProxyForScheme(setting.proxy, url.scheme);
+}
+
+}  // namespace
+
+std::string DescribeUserProxy(const std::string& url) {
+    UrlParts parts;
+    if (!SplitUrl(url, parts)) return "go direct (the URL cannot be read)";
+    if (const std::string variable = LibcurlProxyVariable(parts.scheme, EnvironmentHolds);
+        !variable.empty()) {
+        std::string text =
+            "go through the proxy " + UrlForLog(EnvironmentValue(variable)) + " (from " + variable;
+        if (EnvironmentHolds("no_proxy")) {
+            text += ", unless no_proxy " + EnvironmentValue("no_proxy") + " names the host";
+        }
+        return text + ")";
+    }
+    if (!BindLibraries({"winhttp.dll"})) return "go direct (Windows' proxy setting cannot be read)";
+    const UserProxySetting& setting = UserSetting();
+    const std::string fixed = FixedProxy(setting, parts);
+    const std::string fallback = fixed.empty() ? "else direct" : "else the proxy " + fixed;
+    // Named, not resolved: resolving could reach outside the machine.
+    if (!setting.scriptUrl.empty()) {
+        return "follow a configuration script " + UrlForLog(ToNarrow(setting.scriptUrl)) +
+               (setting.autoDetect ? " or automatic detection" : "") + ", " + fallback +
+               " (Windows' setting)";
+    }
+    if (setting.autoDetect)
+        return "follow automatic detection, " + fallback + " (Windows' setting)";
+    if (fixed.empty()) return "go direct (no proxy set)";
+    return "go through the proxy " + fixed + " (Windows' setting)";
+}
+
+void UseUserProxy(CURL* curl, const std::string& url) {
+    UrlParts parts;
+    if (!SplitUrl(url, parts)) return;
     // libcurl reads these variables itself, and its no_proxy with them.
-    if (!LibcurlProxyVariable(scheme.get(), EnvironmentHolds).empty()) return;
+    if (!LibcurlProxyVariable(parts.scheme, EnvironmentHolds).empty()) return;
 
     // Where WinHTTP cannot be had, the proxy cannot be determined: the transfer goes direct.
     if (!BindLibraries({"winhttp.dll"})) return;
     const UserProxySetting& setting = UserSetting();
-    const long portNumber = std::strtol(port.get(), nullptr, 10);
     std::string proxy;
     AutomaticProxy automatic;
     if ((setting.autoDetect || !setting.scriptUrl.empty()) &&
         ResolveInTime(ToWide(url), setting, automatic)) {
-        if (!IsProxyBypassed(automatic.bypass, scheme.get(), host.get(), portNumber)) {
-            proxy = ProxyForScheme(automatic.proxy, scheme.get());
+        if (!IsProxyBypassed(automatic.bypass, parts.scheme, parts.host, parts.port)) {
+            proxy = ProxyForScheme(automatic.proxy, parts.scheme);
         }
-    } else if (!IsProxyBypassed(setting.bypass, scheme.get(), host.get(), portNumber)) {
+    } else {
         // Where automatic configuration gives nothing, Windows falls back to the fixed proxy too.
-        proxy = ProxyForScheme(setting.proxy, scheme.get());
+        proxy = FixedProxy(setting, parts);
     }
     if (proxy.empty()) return;
     curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());

@@ -20,4 +20,9 @@ void UseNoProxy(CURL* curl);
 // determined the transfer goes direct. Only here is WinHTTP loaded.
 void UseUserProxy(CURL* curl, const std::string& url);
 
+// What UseUserProxy decides for `url`, said for a report ("go through the proxy http://h:3128
+// (Windows' setting)", "go direct (no proxy set)"...), without credentials. A configuration
+// script or automatic detection is named, not resolved: that could reach outside the machine.
+std::string DescribeUserProxy(const std::string& url);
+
 }  // namespace zendro

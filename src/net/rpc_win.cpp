@@ -30,18 +30,13 @@ Result PostRpcRequestFor(const std::string& step, std::string body, std::string 
             curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &scratchHeaders);
             curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
         }
-        char errorText[CURL_ERROR_SIZE] = {};
         curl_easy_setopt(curl.get(), CURLOPT_POST, 1L);
         curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, body.c_str());
         curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
-        const CURLcode result = curl_easy_perform(curl.get());
-        curl.reset();  // the handle goes before the error buffer and header list it points at
-        if (result != CURLE_OK) {
-            return Result::Failed(step,
-                                  errorText[0] != '\0' ? errorText : curl_easy_strerror(result));
-        }
+        // The handle goes before the header list it points at.
+        std::string cause;
+        if (PerformTransfer(curl, cause) != CURLE_OK) return Result::Failed(step, cause);
     }
     if (JudgeRpcReply(reply, body)) return Result::Ok();
     return Result::Failed(step, reply.empty() ? "no reply" : "the daemon did not answer success");

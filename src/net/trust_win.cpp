@@ -37,18 +37,34 @@ bool DigestOpenFile(HANDLE file, FileDigest& digest) {
     return true;
 }
 
-bool PrepareDownloadCheck(const std::string& url, DownloadCheck& check) {
+Result PrepareDownloadCheckFor(const std::string& step, const std::string& url,
+                               DownloadCheck& check) {
     check.keys = LoadTrustedKeys();
-    if (check.keys.mode == TrustedKeys::Mode::kUnverified) return true;
-    if (check.keys.mode == TrustedKeys::Mode::kRefuseAll || sodium_init() < 0) return false;
+    if (check.keys.mode == TrustedKeys::Mode::kUnverified) return Result::Ok();
+    if (check.keys.mode == TrustedKeys::Mode::kRefuseAll) {
+        return Result::Failed(step, "this build's trusted keys cannot be read");
+    }
+    if (sodium_init() < 0) return Result::Failed(step, "the signature library did not start");
     // A URL whose file cannot be named can have no signature that names it.
     check.fileName = SignedFileName(url);
-    if (check.fileName.empty()) return false;
-
+    if (check.fileName.empty()) {
+        return Result::Failed(step, "the URL " + UrlForLog(url) + " names no file to sign");
+    }
     std::string text;
-    if (!HttpGetToStringAtMost(url + kSignatureSuffix, kMaxSignatureFileBytes, text)) return false;
-    return ParseSignatureFile(text, check.signature) &&
-           FindSigner(check.keys, check.signature) != nullptr;
+    const Result fetched = FetchText(url + kSignatureSuffix, kMaxSignatureFileBytes, text);
+    if (!fetched) return Result::Failed(step, "its signature: " + fetched.Describe());
+    if (!ParseSignatureFile(text, check.signature)) {
+        return Result::Failed(
+            step, "the signature at " + UrlForLog(url + kSignatureSuffix) + " is malformed");
+    }
+    if (FindSigner(check.keys, check.signature) == nullptr) {
+        return Result::Failed(step, "signature by a key this build does not trust");
+    }
+    return Result::Ok();
+}
+
+bool PrepareDownloadCheck(const std::string& url, DownloadCheck& check) {
+    return PrepareDownloadCheckFor("", url, check).ok();
 }
 
 bool IsFileTrusted(const DownloadCheck& check, HANDLE file) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "net/trust.h"
+#include "win/result.h"
 
 namespace zendro {
 
@@ -28,6 +29,10 @@ struct DownloadCheck {
 // (keys that could not be read, a signature that is missing, malformed or by another key): no file
 // from `url` can pass, so none is fetched.
 bool PrepareDownloadCheck(const std::string& url, DownloadCheck& check);
+// PrepareDownloadCheck saying why: `step` with the keys that cannot be read, the URL that names
+// no file, or the signature that could not be fetched (libcurl's cause), read or trusted.
+Result PrepareDownloadCheckFor(const std::string& step, const std::string& url,
+                               DownloadCheck& check);
 
 // Whether the open file `file` passes `check`. The caller keeps the file open, writes and deletes
 // denied to others, until it has used what was checked.

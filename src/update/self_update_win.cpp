@@ -9,7 +9,9 @@
 #include "update/version.h"
 #include "update/version_win.h"
 #include "win/files_win.h"
+#include "win/log_win.h"
 #include "win/owners_win.h"
+#include "win/result_win.h"
 #include "win/run_folder_win.h"
 #include "win/unzip_win.h"
 #include "win/user_mutex_win.h"
@@ -42,105 +44,165 @@ class WorkFolder {
     std::wstring path_;
 };
 
-// Unpacks the package; true only when every entry came out intact.
-bool UnpackPackage(const std::wstring& package, const std::wstring& folder) {
+// Unpacks the package; fails unless every entry came out intact.
+Result UnpackPackage(const std::wstring& package, const std::wstring& folder) {
     const UniqueUnzFile archive = OpenZipArchive(package);
-    return ExtractZipToFolder(archive.get(), folder) == UNZ_OK;
+    if (!archive) return Result::Failed("unpacking the update package", "it is no zip archive");
+    const int code = ExtractZipToFolder(archive.get(), folder);
+    if (code == UNZ_OK) return Result::Ok();
+    return Result::Failed(
+        "unpacking the update package",
+        "an entry did not come out intact (minizip error " + std::to_string(code) + ")");
+}
+
+// The step with the cause Windows gives for the call that just failed.
+Result WindowsStepFailed(const char* step) {
+    return Result::Failed(step, WindowsErrorText(::GetLastError()));
 }
 
 // Puts `replacement` in place of `executable`, keeping the previous file as `previous`. Each step
 // waits a moment for a file that another program (a scanner, an indexer) holds.
-void SwapExecutable(const std::wstring& executable, const std::wstring& replacement) {
+Result SwapExecutable(const std::wstring& executable, const std::wstring& replacement) {
     const std::wstring previous = executable + kPreviousSuffix;
-    if (!DeleteFileWhenFree(previous)) return;
+    if (!DeleteFileWhenFree(previous)) return WindowsStepFailed("removing the previous .old file");
     ClearReadOnly(executable);
     // A running executable cannot be overwritten, only renamed; if it stays, so does the update.
     if (!RetryWhileBusy([&] { return MoveFileW(executable.c_str(), previous.c_str()) != 0; })) {
-        return;
+        return WindowsStepFailed("moving the running program aside");
     }
     if (!RetryWhileBusy(
             [&] { return CopyFileW(replacement.c_str(), executable.c_str(), FALSE) != 0; })) {
+        const Result copied = WindowsStepFailed("copying the new program into place");
         RetryWhileBusy([&] {
             return MoveFileExW(previous.c_str(), executable.c_str(), MOVEFILE_REPLACE_EXISTING) !=
                    0;
         });
+        return copied;
     }
+    return Result::Ok();
 }
 
 }  // namespace
 
-void UpdateExecutable(const UpdateSources& sources) {
+Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
     std::string installedVersion;
-    if (!GetFileVersionString(sources.executablePath, installedVersion)) return;
+    if (!GetFileVersionString(sources.executablePath, installedVersion)) {
+        return WindowsStepFailed("reading the running program's version");
+    }
 
     std::string manifest;
-    if (!sources.fetchText(sources.manifestUrl, manifest)) return;
+    if (const Result fetched = sources.fetchText(sources.manifestUrl, manifest); !fetched) {
+        return Result::Failed("the update manifest", fetched.Describe());
+    }
     std::string packageUrl;
     std::string newVersion;
     ParseUpdateManifest(manifest, packageUrl, newVersion);
-    if (packageUrl.empty() || newVersion.empty()) return;
-    if (!KeepsTransport(sources.manifestUrl, packageUrl)) return;
-    if (CompareVersions(newVersion, installedVersion) >= 0) return;  // never a downgrade
+    if (packageUrl.empty() || newVersion.empty()) {
+        return Result::Failed("the update manifest", "it names no package URL or no version");
+    }
+    if (!KeepsTransport(sources.manifestUrl, packageUrl)) {
+        return Result::Failed("the update manifest, refused",
+                              "it came over HTTPS and names its package over plain HTTP");
+    }
+    // Never a downgrade; a manifest that offers nothing newer is no failure.
+    if (CompareVersions(newVersion, installedVersion) >= 0) return Result::Ok();
 
-    if (sources.tempFolder.empty()) return;
+    if (sources.tempFolder.empty()) {
+        return Result::Failed("making the update's work folder",
+                              "the host has no temporary folder");
+    }
     const std::wstring guid = MakeGuidString();
-    if (guid.empty()) return;
+    if (guid.empty())
+        return Result::Failed("making the update's work folder", "no GUID could be made");
     const std::wstring workPath = sources.tempFolder + guid;
-    if (!CreateDirectoryW(workPath.c_str(), nullptr)) return;
+    if (!CreateDirectoryW(workPath.c_str(), nullptr)) {
+        return WindowsStepFailed("making the update's work folder");
+    }
     const WorkFolder work(workPath);
 
     // In a build with keys the signature comes first: without a good one the package is never
     // asked for.
     DownloadCheck check;
-    if (!PrepareDownloadCheck(packageUrl, check)) return;
+    if (const Result checkable =
+            PrepareDownloadCheckFor("the update package download, refused", packageUrl, check);
+        !checkable) {
+        return checkable;
+    }
     const std::wstring package = work.path() + kPackageName;
-    if (!sources.downloadFile(packageUrl, package)) return;
+    if (const Result downloaded = sources.downloadFile(packageUrl, package); !downloaded) {
+        return Result::Failed("the update package download", downloaded.Describe());
+    }
     {
         // Held from its check until it is unpacked: what is unpacked is what was checked.
         const UniqueHandle held = OpenHeldForReading(package);
+        if (!held) return WindowsStepFailed("opening the update package");
         // Nothing of an untrusted package is unpacked: the unpacking itself reads hostile input.
-        if (!held || !IsFileTrusted(check, held.get())) return;
-        if (!UnpackPackage(package, work.path())) return;
+        if (!IsFileTrusted(check, held.get())) {
+            return Result::Failed("the update package download, refused",
+                                  "its signature does not match it or does not name it");
+        }
+        if (const Result unpacked = UnpackPackage(package, work.path()); !unpacked) {
+            return unpacked;
+        }
     }
     const std::wstring replacement = work.path() + kNewExecutableName;
     const DWORD attributes = GetFileAttributesW(replacement.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return Result::Failed("the update package", "it holds no ZendroWebHost.exe at its top");
+    }
     // Held from its version check until it is copied into place.
     const UniqueHandle held = OpenHeldForReading(replacement);
-    if (!held) return;
+    if (!held) return WindowsStepFailed("opening the unpacked program");
     // The manifest's word is not enough: only a program that itself says it is newer replaces
     // the host. An empty file or an error page would break the host for good, and an older
     // release replayed under a newer manifest would bring old faults back.
     std::string packagedVersion;
-    if (!GetFileVersionString(replacement, packagedVersion)) return;
-    if (CompareVersions(packagedVersion, installedVersion) >= 0) return;
+    if (!GetFileVersionString(replacement, packagedVersion)) {
+        return WindowsStepFailed("reading the unpacked program's version");
+    }
+    if (CompareVersions(packagedVersion, installedVersion) >= 0) {
+        return Result::Failed("the update package", "the unpacked program's version " +
+                                                        NormalVersionText(packagedVersion) +
+                                                        " is not newer than " +
+                                                        NormalVersionText(installedVersion));
+    }
     // Hosts that update at the same moment take turns at the swap, and a later one finds the
     // same program already in place: one swap, and the ".old" stays the program that ran before.
     // (The version of the executable's path cannot tell: asked of the running program's own
     // path, Windows may answer from the image in memory.)
     const UserMutex turn(kSwapMutex, kSwapWaitMs);
-    if (SameFileContents(sources.executablePath, replacement)) return;
-    SwapExecutable(sources.executablePath, replacement);
+    if (SameFileContents(sources.executablePath, replacement)) return Result::Ok();
+    if (const Result done = SwapExecutable(sources.executablePath, replacement); !done) {
+        return done;
+    }
+    swapped = "updated from " + NormalVersionText(installedVersion) + " to " +
+              NormalVersionText(packagedVersion);
+    return Result::Ok();
 }
 
-int RunSelfUpdate() {
+Result RunSelfUpdate() {
     UpdateSources sources;
     wchar_t executable[1024] = {};
     const DWORD length = GetModuleFileNameW(nullptr, executable, 1023);
-    if (length == 0 || length >= 1023) return 0;  // a cut path would name another file
+    if (length == 0 || length >= 1023) {  // a cut path would name another file
+        return Result::Failed("finding the running program's path", "it is too long or unknown");
+    }
     sources.executablePath = executable;
     RemoveLeftoverRunFolders();
     const RunFolder run;
     if (!run.path().empty()) sources.tempFolder = run.path() + L"\\";
     sources.manifestUrl = DownloadServerBaseUrl() + kManifestPath;
     sources.fetchText = [](const std::string& url, std::string& body) {
-        return HttpGetToStringAtMost(url, kMaxManifestBytes, body);
+        return FetchText(url, kMaxManifestBytes, body);
     };
     sources.downloadFile = [](const std::string& url, const std::wstring& path) {
-        return HttpDownloadToFile(url, path, kMaxPackageBytes);
+        return DownloadToFile(url, path, kMaxPackageBytes);
     };
-    UpdateExecutable(sources);
-    return 0;
+    std::string swapped;
+    const Result updated = UpdateExecutable(sources, swapped);
+    LogFailure(updated);
+    if (!swapped.empty()) WriteLogLine(swapped);
+    return updated;
 }
 
 }  // namespace zendro

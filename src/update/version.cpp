@@ -3,6 +3,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <string>
 
 namespace zendro {
 namespace {
@@ -64,6 +65,15 @@ int CompareVersions(const std::string& candidate, const std::string& installed) 
         return static_cast<int>(difference);
     }
     return 0;
+}
+
+std::string NormalVersionText(const std::string& version) {
+    std::string text;
+    for (const int field : ReadFields(version)) {
+        if (!text.empty()) text += '.';
+        text += std::to_string(field);
+    }
+    return text;
 }
 
 }  // namespace zendro

@@ -10,4 +10,8 @@ namespace zendro {
 // to int: a negative result means the candidate is newer.
 int CompareVersions(const std::string& candidate, const std::string& installed);
 
+// The version as CompareVersions reads it, its four fields joined by "." ("1, 0, 0, 1" gives
+// "1.0.0.1"), for the texts that name it.
+std::string NormalVersionText(const std::string& version);
+
 }  // namespace zendro

@@ -111,6 +111,7 @@ def command(wine, text, exe=EXE):
 
 
 def test_set_writes_exactly_the_seven_keys_and_unset_removes_them(wine, registry):
+    logged = len(wine.log_text().splitlines())
     assert command(wine, "setDefaultApplication") == "success"
     assert registry.keys(*ASSOCIATION_TREES) == expected_keys(wine.to_windows(EXE))
     assert command(wine, "checkDefaultApplication") == "set"
@@ -121,6 +122,12 @@ def test_set_writes_exactly_the_seven_keys_and_unset_removes_them(wine, registry
     assert registry.exists(CLASSES), "only the host's own trees go"
     assert command(wine, "checkDefaultApplication") == "unset"
     assert command(wine, "unsetDefaultApplication") == "success", "nothing there is no failure"
+    # One line for each change, none for the checks.
+    assert [line.split(" pid ")[1].split(" ", 1)[1] for line in
+            wine.log_text().splitlines()[logged:]] == [
+        "setDefaultApplication: the .torrent and magnet association was set",
+        "unsetDefaultApplication: the .torrent and magnet association was removed",
+        "unsetDefaultApplication: the .torrent and magnet association was removed"]
 
 
 @pytest.mark.parametrize("changes, end", [

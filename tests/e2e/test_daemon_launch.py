@@ -176,6 +176,8 @@ def test_missing_runtime_is_installed_from_the_download_server(launch):
     assert [launch.ran_privately(path) for path in launch.installer_runs()] == [True]
     assert launch.left_nothing()  # deleted after the run
     assert launch.java_command_lines() == [launch.expected_command_line(daemon.port)]
+    assert re.search(r"StartDaemon: the daemon installer ran\n.* StartDaemon: the daemon started\n",
+                     launch.wine.log_text())
 
 
 def test_installer_already_in_temp_is_run_without_a_download(launch):
@@ -206,6 +208,8 @@ def test_installer_that_installs_nothing_fails_at_the_java_start(launch):
     assert run.reply == "failed"
     assert len(launch.installer_runs()) == 1 and launch.left_nothing()
     assert daemon.probes == []
+    assert re.search(r"StartDaemon: starting the Java runtime C:\\.+java\.exe: .+ \(error \d+\)\n",
+                     launch.wine.log_text())
 
 
 @pytest.mark.parametrize("launch", ["not-found", "empty", "redirect"], indirect=True)
@@ -304,10 +308,13 @@ def test_started_when_the_daemon_answers_on_the_third_probe(launch):
 
 def test_failed_after_twenty_probes_when_nothing_listens(launch):
     launch.install_fake_java()
-    run = launch.start(str(unused_port()))
+    port = str(unused_port())
+    run = launch.start(port)
     assert run.reply == "failed"
     assert 9.9 <= run.seconds < 16, run.seconds
     assert len(launch.java_command_lines()) == 1
+    assert (f"StartDaemon: the daemon answering on 127.0.0.1:{port} within 30 s: Failed to connect "
+            f"to 127.0.0.1 port {port} ") in launch.wine.log_text()
 
 
 def test_a_port_that_never_answers_fails_within_the_waits_deadline(launch):

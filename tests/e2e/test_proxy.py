@@ -204,3 +204,18 @@ def test_a_bad_proxy_ends_the_installer_download_in_bounded_time(launch, configu
     limit = 3 if peer is None else 45
     assert run.seconds < limit, run.seconds
     print(f"{source} {scheme} {'silent' if peer else 'dead'} proxy: {run.seconds:.1f} s")
+
+
+@pytest.mark.parametrize("source, script, says", [
+    ("windows", "", "go through the proxy http://127.0.0.1:3128 (Windows' setting)"),
+    ("windows", "http://wpad.example/proxy.pac",
+     "follow a configuration script http://wpad.example/proxy.pac, else the proxy "
+     "http://127.0.0.1:3128 (Windows' setting)"),
+    ("http_proxy", "", "go through the proxy http://127.0.0.1:3128 (from http_proxy)"),
+])
+def test_diagnose_names_the_proxy_that_transfers_would_use(wine, configure, source, script, says):
+    env = configure(source, "127.0.0.1:3128", script=script)
+    server = "http://download.example"  # never asked: the report stays on the machine
+    run = wine.run(["--diagnose"], env={**env, "ZENDRO_DOWNLOAD_SERVER": server}, timeout=60)
+    lines = run.stdout.decode("utf-8").splitlines()
+    assert f"ok: transfers to {server} {says}" in lines, lines

@@ -49,6 +49,12 @@ def temp_guard(wine):
             path.unlink()
 
 
+@pytest.fixture(autouse=True)
+def fresh_log(wine):
+    """Each test reads only its own run's lines."""
+    shutil.rmtree(wine.log_folder, ignore_errors=True)
+
+
 @pytest.fixture
 def server():
     update_server = UpdateServer()
@@ -162,6 +168,13 @@ def update(wine, host, server):
     return run
 
 
+def last_line(wine):
+    """The update's one line in the log: what it swapped in, or why it stopped."""
+    lines = wine.log_text().splitlines()
+    assert len(lines) == 1, lines
+    return lines[0].split(" UpdateNativeHost: ", 1)[1]
+
+
 def old_of(host):
     return host.with_name(host.name + ".old")
 
@@ -176,6 +189,7 @@ def test_a_newer_version_replaces_the_executable(wine, host, server, temp_guard)
     assert old_of(host).read_bytes() == previous
     assert sorted(p.name for p in host.parent.iterdir()) == ["ZendroWebHost.exe",
                                                              "ZendroWebHost.exe.old"]
+    assert last_line(wine) == "updated from 1.0.0.1 to 9.9.9.9"
     assert temp_guard() == []
 
 
@@ -260,18 +274,28 @@ def test_no_newer_version_means_no_package_request(wine, host, server, temp_guar
     update(wine, host, server)
     assert server.requests == [MANIFEST_PATH]
     assert host.read_bytes() == previous and not old_of(host).exists()
+    # Nothing newer on offer is no failure; a manifest that names nothing usable is one.
+    if b"<hostver>1" in body:
+        assert wine.log_text() == ""
+    else:
+        assert last_line(wine).startswith("the update manifest: it names no package URL or no "
+                                          "version")
     assert temp_guard() == []
 
 
-def test_without_a_server_the_update_does_nothing(wine, host, server, temp_guard):
+@pytest.mark.parametrize("step", ["the update manifest", "the update package download"])
+def test_without_a_server_the_update_does_nothing_and_logs_libcurls_cause(wine, host, server,
+                                                                          temp_guard, step):
     previous = host.read_bytes()
-    url = server.url
-    server.close()
+    closed = "http://127.0.0.1:9"  # the discard port: nothing listens there
+    url = closed if step == "the update manifest" else server.url
+    server.serve_update("1.0.0.2", url=closed + PACKAGE_PATH)
     run = wine.send(UPDATE, exe=host, env={"ZENDRO_DOWNLOAD_SERVER": url}, timeout=120)
     assert run.reply == ""
     assert host.read_bytes() == previous and not old_of(host).exists()
+    assert re.fullmatch(step + r": fetching http://127\.0\.0\.1:9/\S+: Failed to connect to "
+                        r"127\.0\.0\.1 port 9 .*", last_line(wine))
     assert temp_guard() == []
-    server.close = lambda: None
 
 
 def test_a_read_only_executable_is_replaced(wine, host, server, temp_guard):
@@ -315,27 +339,37 @@ def damaged(package_entries, name):
     return corrupt_entry(make_zip(package_entries, zipfile.ZIP_STORED), name)
 
 
-@pytest.mark.parametrize("package", [
-    damaged([("ZendroWebHost.exe", NEW_EXE), ("other.txt", b"other entry")], "other.txt"),
-    damaged([("ZendroWebHost.exe", NEW_EXE)], "ZendroWebHost.exe"),
-    make_zip([("ZendroWebHost.exe", NEW_EXE)], zipfile.ZIP_STORED)[: len(NEW_EXE) // 2],
-    b"<html>Not Found</html>",
-    make_zip([("bin/", None), ("bin/ZendroWebHost.exe", NEW_EXE)]),
-    make_zip([("readme.txt", b"no executable")]),
-    make_zip([("ZendroWebHost.exe", b"")]),
-    make_zip([("ZendroWebHost.exe", b"<html><body>Not Found</body></html>")]),
-    make_zip([("ZendroWebHost.exe", release("1, 0, 0, 1"))]),
-    make_zip([("ZendroWebHost.exe", release("0, 9, 9, 9"))]),
+UNPACKING = "unpacking the update package: "
+NO_EXECUTABLE = "the update package: it holds no ZendroWebHost.exe at its top"
+
+
+@pytest.mark.parametrize("package, reason", [
+    (damaged([("ZendroWebHost.exe", NEW_EXE), ("other.txt", b"other entry")], "other.txt"),
+     UNPACKING),
+    (damaged([("ZendroWebHost.exe", NEW_EXE)], "ZendroWebHost.exe"), UNPACKING),
+    (make_zip([("ZendroWebHost.exe", NEW_EXE)], zipfile.ZIP_STORED)[: len(NEW_EXE) // 2],
+     UNPACKING),
+    (b"<html>Not Found</html>", UNPACKING + "it is no zip archive"),
+    (make_zip([("bin/", None), ("bin/ZendroWebHost.exe", NEW_EXE)]), NO_EXECUTABLE),
+    (make_zip([("readme.txt", b"no executable")]), NO_EXECUTABLE),
+    (make_zip([("ZendroWebHost.exe", b"")]), "reading the unpacked program's version: "),
+    (make_zip([("ZendroWebHost.exe", b"<html><body>Not Found</body></html>")]),
+     "reading the unpacked program's version: "),
+    (make_zip([("ZendroWebHost.exe", release("1, 0, 0, 1"))]),
+     "the update package: the unpacked program's version 1.0.0.1 is not newer than 1.0.0.1"),
+    (make_zip([("ZendroWebHost.exe", release("0, 9, 9, 9"))]),
+     "the update package: the unpacked program's version 0.9.9.9 is not newer than 1.0.0.1"),
 ], ids=["bad-checksum-other-entry", "bad-checksum-executable", "truncated", "not-an-archive",
         "executable-in-subfolder", "no-executable", "empty-executable", "executable-not-a-program",
         "executable-of-the-same-release", "executable-of-an-older-release"])
 def test_a_damaged_or_unfit_package_leaves_the_executable_untouched(wine, host, server,
-                                                                    temp_guard, package):
+                                                                    temp_guard, package, reason):
     previous = host.read_bytes()
     server.serve_update("1.0.0.2", package)
     update(wine, host, server)
     assert server.requests == [MANIFEST_PATH, PACKAGE_PATH]
     assert host.read_bytes() == previous and not old_of(host).exists()
+    assert last_line(wine).startswith(reason)
     assert temp_guard() == []
 
 

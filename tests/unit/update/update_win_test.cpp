@@ -151,16 +151,16 @@ class UpdateExecutableTest : public ::testing::Test {
         sources_.manifestUrl = "http://127.0.0.1:1/files/ZendroWeb/hostupdate.xml";
         sources_.fetchText = [this](const std::string& url, std::string& body) {
             requests_.push_back(url);
-            if (!manifest_) return false;
+            if (!manifest_) return Result::Failed("fetching " + url, "refused");
             body = *manifest_;
-            return true;
+            return Result::Ok();
         };
         sources_.downloadFile = [this](const std::string& url, const std::wstring& path) {
             requests_.push_back(url);
             downloadPaths_.push_back(path);
-            if (!package_) return false;
+            if (!package_) return Result::Failed("fetching " + url, "refused");
             std::ofstream(fs::path(path), std::ios::binary) << *package_;
-            return true;
+            return Result::Ok();
         };
     }
     void TearDown() override {
@@ -185,17 +185,20 @@ class UpdateExecutableTest : public ::testing::Test {
     std::optional<std::string> package_;
     std::vector<std::string> requests_;
     std::vector<std::wstring> downloadPaths_;
+    std::string swapped_;
 };
 
 TEST_F(UpdateExecutableTest, NoNewerVersionMeansNoDownload) {
     for (const char* version : {"1.0.0.1", "1.0.0.0", "0.9", "1, 0, 0, 2", "1.0.0.1.5"}) {
         requests_.clear();
         manifest_ = ManifestFor(version);
-        UpdateExecutable(sources_);
+        EXPECT_TRUE(UpdateExecutable(sources_, swapped_).ok()) << version;  // nothing to do
         EXPECT_EQ(requests_, std::vector<std::string>{sources_.manifestUrl}) << version;
     }
     manifest_.reset();  // the manifest cannot be fetched
-    UpdateExecutable(sources_);
+    EXPECT_EQ(UpdateExecutable(sources_, swapped_).Describe(),
+              "the update manifest: fetching " + sources_.manifestUrl + ": refused");
+    EXPECT_EQ(swapped_, "");
     EXPECT_TRUE(downloadPaths_.empty());
     EXPECT_TRUE(TempIsEmpty());
     EXPECT_TRUE(ExecutableUntouched());
@@ -204,15 +207,16 @@ TEST_F(UpdateExecutableTest, NoNewerVersionMeansNoDownload) {
 TEST_F(UpdateExecutableTest, NothingIsFetchedWithoutAnInstalledVersion) {
     sources_.executablePath = OwnPath().wstring();
     manifest_ = ManifestFor("9");
-    UpdateExecutable(sources_);
+    UpdateExecutable(sources_, swapped_);
     EXPECT_TRUE(requests_.empty());
 }
 
 TEST_F(UpdateExecutableTest, AFailedOrBadDownloadLeavesNoTraceAndNoDamage) {
     manifest_ = ManifestFor("1.0.0.2");
-    UpdateExecutable(sources_);  // the download fails
+    EXPECT_EQ(UpdateExecutable(sources_, swapped_).step(), "the update package download");
     package_ = "<html>404</html>";
-    UpdateExecutable(sources_);  // the download is no archive
+    EXPECT_EQ(UpdateExecutable(sources_, swapped_).Describe(),
+              "unpacking the update package: it is no zip archive");
 
     ASSERT_EQ(downloadPaths_.size(), 2u);
     EXPECT_NE(downloadPaths_[0], downloadPaths_[1]);  // a new work folder each time
@@ -231,7 +235,7 @@ TEST_F(UpdateExecutableTest, StopsWithoutATemporaryFolder) {
     sources_.tempFolder.clear();
     manifest_ = ManifestFor("1.0.0.2");
     package_ = "x";
-    UpdateExecutable(sources_);
+    UpdateExecutable(sources_, swapped_);
     EXPECT_TRUE(downloadPaths_.empty());
     EXPECT_TRUE(ExecutableUntouched());
 }

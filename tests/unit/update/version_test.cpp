@@ -61,5 +61,12 @@ TEST(CompareVersions, OnlyTheFirst254CharactersCount) {
               -1);
 }
 
+TEST(NormalVersionText, ShowsTheFourFieldsAsCompared) {
+    EXPECT_EQ(NormalVersionText("1. 0. 0. 1"), "1.0.0.1");
+    EXPECT_EQ(NormalVersionText("2"), "2.0.0.0");
+    EXPECT_EQ(NormalVersionText("1.2.3.4.5"), "1.2.3.4");
+    EXPECT_EQ(NormalVersionText("..7x..8"), "7.8.0.0");
+}
+
 }  // namespace
 }  // namespace zendro
