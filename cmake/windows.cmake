@@ -84,7 +84,10 @@ target_link_libraries(ZendroWebHost PRIVATE zendro_core ${ZENDRO_THIRD_PARTY_LIB
                       ${ZENDRO_DELAY_IMPORT_LIBS} delayimp)
 # A GUI-subsystem program: Windows opens no console window when the shell hands it a .torrent file
 # or magnet link. Browsers give it their pipes as standard input and output all the same.
-target_link_options(ZendroWebHost PRIVATE -municode -mwindows -s)
+# Sections aligned to whole pages in the file, as in memory: the loader can then map the image
+# instead of copying every section in at each start, which for a program of this size cost more
+# than everything else a health check does (6 ms of 60 under Wine, for 40 KiB more on disk).
+target_link_options(ZendroWebHost PRIVATE -municode -mwindows -s -Wl,--file-alignment,4096)
 # ld takes the PE time stamp from SOURCE_DATE_EPOCH; as part of the command, a new time relinks.
 set_target_properties(ZendroWebHost PROPERTIES CXX_LINKER_LAUNCHER
                       "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${ZENDRO_SOURCE_DATE_EPOCH}")
@@ -122,6 +125,7 @@ endif()
 
 # The benchmark's baseline: a host that only reads a frame and writes a fixed reply.
 add_executable(trivial_host bench/trivial_host.cpp)
-# Of the host's own subsystem, so the comparison measures the host's work and not the subsystem.
-target_link_options(trivial_host PRIVATE -municode -mwindows -s)
+# Of the host's own subsystem and file alignment, so the comparison measures the host's work and
+# not how it is linked.
+target_link_options(trivial_host PRIVATE -municode -mwindows -s -Wl,--file-alignment,4096)
 set_target_properties(trivial_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
