@@ -28,23 +28,23 @@ if(NOT ZENDRO_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
     message(FATAL_ERROR "Outside a git checkout, set SOURCE_DATE_EPOCH to the commit's time (seconds since 1970)")
 endif()
 
+zendro_add_layers()
+# Each library links the third-party and system libraries its own code calls.
 file(STRINGS "${ZENDRO_DEPS_PREFIX}/lib/curl-link-libs.txt" ZENDRO_CURL_SYSTEM_LIBS)
-
 set(ZENDRO_THIRD_PARTY_LIBS
     "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libjsoncpp.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libminizip.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libsodium.a"
     z)
-add_library(zendro_deps INTERFACE)
-target_include_directories(zendro_deps SYSTEM INTERFACE "${ZENDRO_DEPS_PREFIX}/include")
-target_link_libraries(zendro_deps INTERFACE ${ZENDRO_THIRD_PARTY_LIBS} ${ZENDRO_CURL_SYSTEM_LIBS}
-    shlwapi shell32 ole32 oleaut32 uuid version advapi32 user32 ws2_32 crypt32 secur32 normaliz
+target_include_directories(zendro_base SYSTEM PUBLIC "${ZENDRO_DEPS_PREFIX}/include")
+target_link_libraries(zendro_base PUBLIC "${ZENDRO_DEPS_PREFIX}/lib/libjsoncpp.a")
+target_link_libraries(zendro_win PUBLIC shlwapi shell32 ole32 oleaut32 uuid version advapi32 user32
+                      ws2_32)
+target_link_libraries(zendro_net PUBLIC "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a"
+    "${ZENDRO_DEPS_PREFIX}/lib/libsodium.a" z ${ZENDRO_CURL_SYSTEM_LIBS} crypt32 secur32 normaliz
     winhttp)
-
-add_library(zendro_core STATIC ${ZENDRO_PORTABLE_SOURCES} ${ZENDRO_WINDOWS_SOURCES})
-target_include_directories(zendro_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(zendro_core PUBLIC zendro_deps)
+target_link_libraries(zendro_update PUBLIC "${ZENDRO_DEPS_PREFIX}/lib/libminizip.a" z)
 
 # The FileVersion string takes the Windows form "1, 0, 0, 1".
 set(ZENDRO_VERSION_COMMAS
@@ -80,7 +80,8 @@ add_dependencies(ZendroWebHost zendro_delay_import_libs)
 # The delay-load libraries stand right behind the code that calls those DLLs, ours and the
 # third-party libraries (named once more here for that), so the linker takes those functions from
 # them before it reaches the ordinary import libraries.
-target_link_libraries(ZendroWebHost PRIVATE zendro_core ${ZENDRO_THIRD_PARTY_LIBS}
+target_link_libraries(ZendroWebHost PRIVATE zendro_host zendro_daemon zendro_update zendro_net
+                      zendro_desktop zendro_win zendro_base ${ZENDRO_THIRD_PARTY_LIBS}
                       ${ZENDRO_DELAY_IMPORT_LIBS} delayimp)
 # A GUI-subsystem program: Windows opens no console window when the shell hands it a .torrent file
 # or magnet link. Browsers give it their pipes as standard input and output all the same.
@@ -100,14 +101,15 @@ if(ZENDRO_BUILD_TESTS)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-    # One test program per subsystem: Wine's start-up is paid once per program, not per case.
+    # One test program per folder of src/, linked with that folder's library alone: Wine's start-up
+    # is paid once per program, not per case.
     file(GLOB ZENDRO_TEST_DIRS LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/tests/unit/*)
     foreach(dir ${ZENDRO_TEST_DIRS})
         file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp)
         if(sources)
             get_filename_component(name ${dir} NAME)
             add_executable(unit_${name} ${sources})
-            target_link_libraries(unit_${name} PRIVATE zendro_core GTest::gtest_main GTest::gmock)
+            target_link_libraries(unit_${name} PRIVATE zendro_${name} GTest::gtest_main GTest::gmock)
             add_test(NAME unit_${name} COMMAND unit_${name})
         endif()
     endforeach()
@@ -117,7 +119,7 @@ if(ZENDRO_BUILD_TESTS)
     foreach(source ${ZENDRO_HELPER_SOURCES})
         get_filename_component(name ${source} NAME_WE)
         add_executable(${name} ${source})
-        target_link_libraries(${name} PRIVATE zendro_core)
+        target_link_libraries(${name} PRIVATE zendro_host)
         target_link_options(${name} PRIVATE -municode)
         set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/helpers)
     endforeach()

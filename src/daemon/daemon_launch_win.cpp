@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <windows.h>
 
+#include "base/run_files.h"
 #include "daemon/daemon_launch.h"
 #include "daemon/daemon_paths_win.h"
 #include "desktop/folders.h"
@@ -12,7 +13,6 @@
 #include "win/files_win.h"
 #include "win/log_win.h"
 #include "win/result_win.h"
-#include "win/run_files.h"
 #include "win/run_folder_win.h"
 #include "win/shell_win.h"
 #include "win/text_win.h"

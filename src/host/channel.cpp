@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "win/json.h"
+#include "base/json.h"
 
 namespace zendro {
 namespace {

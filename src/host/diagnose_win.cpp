@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/log.h"
+#include "base/text.h"
 #include "daemon/daemon_paths_win.h"
 #include "desktop/association_win.h"
 #include "host/diagnosis.h"
@@ -13,11 +15,9 @@
 #include "net/trust_win.h"
 #include "update/version_win.h"
 #include "win/files_win.h"
-#include "win/log.h"
 #include "win/log_win.h"
 #include "win/owners_win.h"
 #include "win/registry_win.h"
-#include "win/text.h"
 #include "win/text_win.h"
 
 namespace zendro {

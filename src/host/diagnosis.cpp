@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "win/json.h"
+#include "base/json.h"
 
 namespace zendro {
 namespace {

@@ -1,9 +1,9 @@
 #include "host/dispatch.h"
 
+#include "base/json.h"
+#include "base/text.h"
 #include "daemon/daemon_launch.h"
 #include "desktop/folders.h"
-#include "win/json.h"
-#include "win/text.h"
 
 namespace zendro {
 namespace {

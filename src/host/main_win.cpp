@@ -9,14 +9,14 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include "base/json.h"
+#include "base/log.h"
 #include "host/diagnose_win.h"
 #include "host/dispatch.h"
 #include "host/handoff_win.h"
 #include "host/operations_win.h"
 #include "host/outcome.h"
-#include "win/json.h"
 #include "win/late_binding_win.h"
-#include "win/log.h"
 #include "win/log_win.h"
 #include "win/text_win.h"
 

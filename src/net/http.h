@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "win/result.h"
+#include "base/result.h"
 
 namespace zendro {
 

@@ -6,10 +6,10 @@
 #include <limits>
 #include <utility>
 
+#include "net/curl_owners_win.h"
 #include "net/http.h"
 #include "net/proxy_win.h"
 #include "net/tls_win.h"
-#include "win/curl_owners_win.h"
 #include "win/files_win.h"
 #include "win/owners_win.h"
 #include "win/result_win.h"

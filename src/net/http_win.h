@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "win/curl_owners_win.h"
+#include "net/curl_owners_win.h"
 
 namespace zendro {
 

@@ -10,12 +10,12 @@
 #include <memory>
 #include <thread>
 
+#include "base/unique_resource.h"
+#include "net/curl_owners_win.h"
 #include "net/http.h"
 #include "net/proxy.h"
-#include "win/curl_owners_win.h"
 #include "win/late_binding_win.h"
 #include "win/text_win.h"
-#include "win/unique_resource.h"
 
 namespace zendro {
 namespace {
@@ -26,21 +26,8 @@ namespace {
 constexpr auto kAutomaticProxyLimit = std::chrono::seconds(5);
 constexpr int kScriptFetchMilliseconds = 4000;
 
-struct InternetHandleTraits {
-    using Value = HINTERNET;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { ::WinHttpCloseHandle(v); }
-};
-using UniqueInternet = UniqueResource<InternetHandleTraits>;
-
-struct GlobalTextTraits {  // texts WinHTTP hands out for the caller to free
-    using Value = LPWSTR;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { ::GlobalFree(v); }
-};
-using UniqueGlobalText = UniqueResource<GlobalTextTraits>;
+using UniqueInternet = UniqueAny<HINTERNET, ::WinHttpCloseHandle>;
+using UniqueGlobalText = UniqueAny<LPWSTR, ::GlobalFree>;  // texts WinHTTP hands out for the caller
 
 std::string Narrow(const UniqueGlobalText& text) {
     return text ? ToNarrow(std::wstring(text.get())) : std::string();

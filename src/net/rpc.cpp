@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "base/json.h"
 #include "net/http.h"
-#include "win/json.h"
 
 namespace zendro {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "win/result.h"
+#include "base/result.h"
 
 namespace zendro {
 

@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "net/curl_owners_win.h"
 #include "net/http.h"
 #include "net/http_win.h"
-#include "win/curl_owners_win.h"
 
 namespace zendro {
 

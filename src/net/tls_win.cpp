@@ -11,9 +11,9 @@
 
 #include <string>
 
+#include "net/curl_owners_win.h"
 #include "net/tls.h"
 #include "win/crypt_owners_win.h"
-#include "win/curl_owners_win.h"
 #include "win/text_win.h"
 
 namespace zendro {

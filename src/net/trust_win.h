@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "net/trust.h"
-#include "win/result.h"
 
 namespace zendro {
 

@@ -6,6 +6,7 @@
 #include "net/trust_win.h"
 #include "update/manifest_win.h"
 #include "update/package_win.h"
+#include "update/unzip_win.h"
 #include "update/version.h"
 #include "update/version_win.h"
 #include "win/files_win.h"
@@ -13,7 +14,6 @@
 #include "win/owners_win.h"
 #include "win/result_win.h"
 #include "win/run_folder_win.h"
-#include "win/unzip_win.h"
 #include "win/user_mutex_win.h"
 
 namespace zendro {

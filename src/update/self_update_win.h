@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "win/result.h"
+#include "base/result.h"
 
 namespace zendro {
 

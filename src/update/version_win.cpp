@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <windows.h>
 
+#include "base/text.h"
 #include "win/owners_win.h"
-#include "win/text.h"
 
 namespace zendro {
 

@@ -5,32 +5,14 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include "win/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace zendro {
 
-struct CertStoreTraits {
-    using Value = HCERTSTORE;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { ::CertCloseStore(v, 0); }
-};
-using UniqueCertStore = UniqueResource<CertStoreTraits>;
+inline void CloseCertStore(HCERTSTORE store) { ::CertCloseStore(store, 0); }
 
-struct CertContextTraits {
-    using Value = PCCERT_CONTEXT;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { ::CertFreeCertificateContext(v); }
-};
-using UniqueCertContext = UniqueResource<CertContextTraits>;
-
-struct CertChainTraits {
-    using Value = PCCERT_CHAIN_CONTEXT;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { ::CertFreeCertificateChain(v); }
-};
-using UniqueCertChain = UniqueResource<CertChainTraits>;
+using UniqueCertStore = UniqueAny<HCERTSTORE, CloseCertStore>;
+using UniqueCertContext = UniqueAny<PCCERT_CONTEXT, ::CertFreeCertificateContext>;
+using UniqueCertChain = UniqueAny<PCCERT_CHAIN_CONTEXT, ::CertFreeCertificateChain>;
 
 }  // namespace zendro

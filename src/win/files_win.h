@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "base/run_files.h"
 #include "win/owners_win.h"
-#include "win/run_files.h"
 
 namespace zendro {
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "win/log.h"
+#include "base/log.h"
 #include "win/owners_win.h"
 
 namespace zendro {

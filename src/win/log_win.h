@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "win/result.h"
+#include "base/result.h"
 
 namespace zendro {
 

@@ -7,68 +7,35 @@
 #include <oleauto.h>
 #include <cstdio>
 
-#include "win/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace zendro {
 
-struct KernelHandleTraits {  // CreateFile and friends report failure as INVALID_HANDLE_VALUE
+// Kernel handles take two forms of none: CreateFile and FindFirstFile report failure as
+// INVALID_HANDLE_VALUE, most other calls as null. INVALID_HANDLE_VALUE is a cast, not a constant a
+// template argument may be, so these owners keep traits of their own.
+template <auto close>
+struct KernelHandleTraits {
     using Value = HANDLE;
     static Value Invalid() { return INVALID_HANDLE_VALUE; }
     static bool IsValid(Value v) { return v != INVALID_HANDLE_VALUE && v != nullptr; }
-    static void Close(Value v) { ::CloseHandle(v); }
+    static void Close(Value v) { close(v); }
 };
-using UniqueHandle = UniqueResource<KernelHandleTraits>;
+using UniqueHandle = UniqueResource<KernelHandleTraits<::CloseHandle>>;
+using UniqueFindHandle = UniqueResource<KernelHandleTraits<::FindClose>>;
 
-struct RegistryKeyTraits {
-    using Value = HKEY;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { ::RegCloseKey(v); }
-};
-using UniqueKey = UniqueResource<RegistryKeyTraits>;
+using UniqueKey = UniqueAny<HKEY, ::RegCloseKey>;
+using UniqueFile = UniqueAny<FILE*, std::fclose>;
+using UniqueLocalMemory = UniqueAny<HLOCAL, ::LocalFree>;
+using UniqueBstr = UniqueAny<BSTR, ::SysFreeString>;  // from SysAllocString or a COM call
 
-struct FileStreamTraits {
-    using Value = FILE*;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { std::fclose(v); }
-};
-using UniqueFile = UniqueResource<FileStreamTraits>;
-
-struct LocalMemoryTraits {
-    using Value = HLOCAL;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { ::LocalFree(v); }
-};
-using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
-
-// COM interface pointer: released once, when the owner goes.
+// A COM interface pointer, released once when the owner goes: closing is a call on the object
+// itself, so each interface gets its own closing function.
 template <typename Interface>
-struct ComTraits {
-    using Value = Interface*;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { v->Release(); }
-};
+void ReleaseInterface(Interface* object) {
+    object->Release();
+}
 template <typename Interface>
-using ComPtr = UniqueResource<ComTraits<Interface>>;
-
-// A BSTR from SysAllocString or handed out by a COM call.
-struct BstrTraits {
-    using Value = BSTR;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { ::SysFreeString(v); }
-};
-using UniqueBstr = UniqueResource<BstrTraits>;
-
-struct FindHandleTraits {  // FindFirstFileW
-    using Value = HANDLE;
-    static Value Invalid() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Value v) { return v != INVALID_HANDLE_VALUE && v != nullptr; }
-    static void Close(Value v) { ::FindClose(v); }
-};
-using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+using ComPtr = UniqueAny<Interface*, ReleaseInterface<Interface>>;
 
 }  // namespace zendro

@@ -1,6 +1,6 @@
 #include "win/registry_win.h"
 
-#include "win/registry_text.h"
+#include "base/registry_text.h"
 
 namespace zendro {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "win/registry_text.h"
+#include "base/registry_text.h"
 
 namespace zendro {
 

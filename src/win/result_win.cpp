@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "win/result.h"
+#include "base/result.h"
 #include "win/text_win.h"
 
 namespace zendro {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
+#include "base/run_files.h"
 #include "win/files_win.h"
-#include "win/run_files.h"
 #include "win/user_mutex_win.h"
 
 namespace zendro {

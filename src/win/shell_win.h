@@ -10,18 +10,13 @@
 namespace zendro {
 
 // An item list the shell allocated (SHBrowseForFolderW), freed with the shell's allocator.
-struct ShellItemListTraits {
-    using Value = PIDLIST_ABSOLUTE;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) {
-        IMalloc* raw = nullptr;
-        if (FAILED(::SHGetMalloc(&raw))) return;
-        ComPtr<IMalloc> allocator(raw);
-        allocator.get()->Free(v);
-    }
-};
-using UniqueShellItemList = UniqueResource<ShellItemListTraits>;
+inline void FreeShellItemList(PIDLIST_ABSOLUTE list) {
+    IMalloc* raw = nullptr;
+    if (FAILED(::SHGetMalloc(&raw))) return;
+    ComPtr<IMalloc> allocator(raw);
+    allocator.get()->Free(list);
+}
+using UniqueShellItemList = UniqueAny<PIDLIST_ABSOLUTE, FreeShellItemList>;
 
 // COM in a single-threaded apartment for the lifetime of the scope, as the shell's dialogs and
 // ShellExecuteExW (which may hand the item to a shell extension) expect.

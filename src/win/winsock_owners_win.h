@@ -4,12 +4,12 @@
 
 #include <winsock2.h>
 
-#include "win/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace zendro {
 
 // Starts Winsock 2.2 for the owner's lifetime; `started()` says whether WSAStartup succeeded, and
-// only then is WSACleanup called.
+// only then is WSACleanup called. A scope rather than a value to close, so a class of its own.
 class WinsockSession {
   public:
     WinsockSession() {
@@ -28,12 +28,6 @@ class WinsockSession {
     bool started_ = false;
 };
 
-struct SocketTraits {
-    using Value = SOCKET;
-    static Value Invalid() { return INVALID_SOCKET; }
-    static bool IsValid(Value v) { return v != INVALID_SOCKET; }
-    static void Close(Value v) { ::closesocket(v); }
-};
-using UniqueSocket = UniqueResource<SocketTraits>;
+using UniqueSocket = UniqueAny<SOCKET, ::closesocket, INVALID_SOCKET>;
 
 }  // namespace zendro

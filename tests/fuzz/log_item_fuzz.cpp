@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "win/log.h"
+#include "base/log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view item(reinterpret_cast<const char*>(data), size);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/json.h"
 #include "net/rpc.h"
-#include "win/json.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string reply(reinterpret_cast<const char*>(data), size);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "win/run_files.h"
+#include "base/run_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring name(size / 2, L'\0');

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "update/package_win.h"
-#include "win/unzip_win.h"
+#include "update/unzip_win.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) return 2;

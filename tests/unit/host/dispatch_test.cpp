@@ -6,7 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "win/json.h"
+#include "base/json.h"
 
 namespace zendro {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "win/json.h"
+#include "base/json.h"
 
 namespace zendro {
 namespace {

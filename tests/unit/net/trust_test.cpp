@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "win/text.h"
+#include "base/text.h"
 
 namespace zendro {
 namespace {

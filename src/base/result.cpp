@@ -1,4 +1,4 @@
-#include "win/result.h"
+#include "base/result.h"
 
 namespace zendro {
 

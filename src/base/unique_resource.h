@@ -5,6 +5,7 @@
 namespace zendro {
 
 // Sole owner of a C resource. Traits supply `Value`, `Invalid()`, `IsValid(v)` and `Close(v)`.
+// Most owners need no traits of their own: see `UniqueAny` below.
 template <typename Traits>
 class UniqueResource {
   public:
@@ -41,5 +42,19 @@ class UniqueResource {
   private:
     Value value_ = Traits::Invalid();
 };
+
+// Traits of a resource that one function closes and one value marks as none.
+template <typename T, auto close, T invalid = T{}>
+struct ClosedBy {
+    using Value = T;
+    static Value Invalid() { return invalid; }
+    static bool IsValid(Value v) { return v != invalid; }
+    static void Close(Value v) { close(v); }
+};
+
+// An owner in one line: `using UniqueKey = UniqueAny<HKEY, ::RegCloseKey>;`. The invalid value is
+// null (or zero) unless given.
+template <typename T, auto close, T invalid = T{}>
+using UniqueAny = UniqueResource<ClosedBy<T, close, invalid>>;
 
 }  // namespace zendro

@@ -1,4 +1,4 @@
-#include "win/run_files.h"
+#include "base/run_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "win/log.h"
+#include "base/log.h"
 
 #include <gtest/gtest.h>
 
-#include "win/result.h"
+#include "base/result.h"
 
 namespace zendro {
 namespace {

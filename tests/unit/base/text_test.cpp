@@ -1,8 +1,8 @@
-#include "win/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 
-#include "win/json.h"
+#include "base/json.h"
 
 namespace zendro {
 namespace {

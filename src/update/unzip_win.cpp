@@ -1,4 +1,4 @@
-#include "win/unzip_win.h"
+#include "update/unzip_win.h"
 
 #include <cstdio>
 

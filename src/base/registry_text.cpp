@@ -1,4 +1,4 @@
-#include "win/registry_text.h"
+#include "base/registry_text.h"
 
 namespace zendro {
 

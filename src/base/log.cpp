@@ -1,4 +1,4 @@
-#include "win/log.h"
+#include "base/log.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "win/text.h"
+#include "base/text.h"
 
 namespace zendro {
 

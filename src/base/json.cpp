@@ -1,4 +1,4 @@
-#include "win/json.h"
+#include "base/json.h"
 
 #include <exception>
 
