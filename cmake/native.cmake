@@ -20,18 +20,7 @@ enable_testing()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# Portable tests are those not named *_win_test.cpp.
-file(GLOB ZENDRO_TEST_DIRS LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/tests/unit/*)
-foreach(dir ${ZENDRO_TEST_DIRS})
-    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp)
-    list(FILTER sources EXCLUDE REGEX "_win_test\\.cpp$")
-    if(sources)
-        get_filename_component(name ${dir} NAME)
-        add_executable(native_${name} ${sources})
-        target_link_libraries(native_${name} PRIVATE zendro_${name} GTest::gtest_main GTest::gmock)
-        add_test(NAME native_${name} COMMAND native_${name})
-    endif()
-endforeach()
+zendro_add_unit_tests(native)
 
 # libFuzzer targets: tests/fuzz/<name>_fuzz.cpp, each over the portable code built with coverage.
 option(ZENDRO_FUZZ "Build the libFuzzer targets" OFF)

@@ -101,18 +101,7 @@ if(ZENDRO_BUILD_TESTS)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-    # One test program per folder of src/, linked with that folder's library alone: Wine's start-up
-    # is paid once per program, not per case.
-    file(GLOB ZENDRO_TEST_DIRS LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/tests/unit/*)
-    foreach(dir ${ZENDRO_TEST_DIRS})
-        file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp)
-        if(sources)
-            get_filename_component(name ${dir} NAME)
-            add_executable(unit_${name} ${sources})
-            target_link_libraries(unit_${name} PRIVATE zendro_${name} GTest::gtest_main GTest::gmock)
-            add_test(NAME unit_${name} COMMAND unit_${name})
-        endif()
-    endforeach()
+    zendro_add_unit_tests(unit)
 
     # Small Windows programs that stand in for the daemon's runtime, its installer, a browser...
     file(GLOB ZENDRO_HELPER_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/helpers/*.cpp)
