@@ -69,11 +69,11 @@ Result InstallDaemon(const std::wstring& temp, const RunFolder& run) {
         return checkable;
     }
     if (!adopted) {
-        const Result downloaded = DownloadToFile(url, installer, kMaxInstallerBytes);
+        const Result downloaded = HttpDownloadToFile(url, installer, kMaxInstallerBytes);
         if (!downloaded) return Result::Failed("the installer download", downloaded.Describe());
     }
     UniqueHandle held = OpenHeldForReading(installer);
-    if (!held) return Result::Failed("opening the installer", WindowsErrorText(::GetLastError()));
+    if (!held) return FailedWithLastError("opening the installer");
     if (!IsFileTrusted(check, held.get())) {
         return Result::Failed("the installer download, refused",
                               "its signature does not match it or does not name it");
@@ -88,7 +88,7 @@ Result InstallDaemon(const std::wstring& temp, const RunFolder& run) {
     ::WaitForSingleObject(process.get(), INFINITE);
     DWORD exitCode = 1;
     if (!::GetExitCodeProcess(process.get(), &exitCode)) {
-        return Result::Failed("the installer's exit code", WindowsErrorText(::GetLastError()));
+        return FailedWithLastError("the installer's exit code");
     }
     if (exitCode != 0) {
         return Result::Failed("the installer", "exited with " + std::to_string(exitCode));
@@ -109,8 +109,7 @@ Result InstallDaemonOnce(const std::wstring& temp, const std::wstring& java) {
     }
     const RunFolder run(RunFolder::Use::kProgramToStart);
     if (run.path().empty()) {
-        return Result::Failed("making the host's temporary folder",
-                              WindowsErrorText(::GetLastError()));
+        return FailedWithLastError("making the host's temporary folder");
     }
     const Result installed = InstallDaemon(temp, run);
     if (installed) WriteLogLine("the daemon installer ran");
@@ -150,7 +149,7 @@ Result WaitForDaemon(const std::string& port) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline) break;
         const long left = static_cast<long>(deadline - now);
-        last = ProbeDaemonFor(port, std::min(left, kTransferTimeoutSeconds * 1000));
+        last = ProbeDaemon(port, std::min(left, kTransferTimeoutSeconds * 1000));
         if (last) return last;
         ::Sleep(kDaemonProbeIntervalMs);
     }

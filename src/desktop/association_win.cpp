@@ -28,22 +28,6 @@ LONG OpenKey(HKEY parent, const wchar_t* path, REGSAM access, UniqueKey& key) {
     return status;
 }
 
-// The file this code was loaded from, exactly as the loader reports it.
-bool GetHostExecutablePath(std::wstring& path) {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(&GetHostExecutablePath), &module)) {
-        return false;
-    }
-    wchar_t buffer[kModulePathUnits] = {};
-    const DWORD length =
-        GetModuleFileNameW(module, buffer, static_cast<DWORD>(kModulePathUnits - 1));
-    if (!IsWholeModulePath(length)) return false;
-    path.assign(buffer, length);
-    return true;
-}
-
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -142,13 +126,28 @@ Result WriteAssociationForThisHost() {
     LogFailure(RemoveAssociation());  // what stays is written over where it can be
     std::wstring path;
     if (!GetHostExecutablePath(path)) {
-        return Result::Failed("finding this program's path", WindowsErrorText(::GetLastError()));
+        return FailedWithLastError("finding this program's path");
     }
     RegistryAssociationWriter writer;
     return WriteAssociation(path, writer) ? Result::Ok() : writer.failure();
 }
 
 }  // namespace
+
+bool GetHostExecutablePath(std::wstring& path) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&GetHostExecutablePath), &module)) {
+        return false;
+    }
+    wchar_t buffer[kModulePathUnits] = {};
+    const DWORD length =
+        GetModuleFileNameW(module, buffer, static_cast<DWORD>(kModulePathUnits - 1));
+    if (!IsWholeModulePath(length)) return false;
+    path.assign(buffer, length);
+    return true;
+}
 
 bool CheckDefaultApplication() {
     std::wstring path;

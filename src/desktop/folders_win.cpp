@@ -68,8 +68,7 @@ bool OpenContainingFolder(const std::wstring& path) {
     }
     UniqueHandle process;
     if (!ShellOpen(*folder, L"", SW_SHOW, process)) {
-        LogFailure(Result::Failed("opening the folder through the shell",
-                                  WindowsErrorText(::GetLastError())));
+        LogFailure(FailedWithLastError("opening the folder through the shell"));
         return false;
     }
     // The shell may have handed the folder to a running process and made none.

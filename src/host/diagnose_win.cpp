@@ -41,12 +41,6 @@ constexpr Registration kRegistrations[] = {
 constexpr const wchar_t* kPolicyKeys[] = {L"Software\\Policies\\Google\\Chrome",
                                           L"Software\\Policies\\Microsoft\\Edge"};
 
-std::wstring OwnPath() {
-    wchar_t path[MAX_PATH * 4] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4 - 1);
-    return std::wstring(path, length);
-}
-
 bool Exists(const std::wstring& path) {
     return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -64,10 +58,10 @@ std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path, const 
     return text;
 }
 
-void CheckHost(Findings& found) {
+void CheckHost(const std::wstring& self, Findings& found) {
     std::string version = "of unknown version";
-    if (GetFileVersionString(OwnPath(), version)) ReplaceAll(version, " ", "");
-    found.push_back({Severity::kOk, "ZendroWebHost " + version + " at " + ToNarrow(OwnPath())});
+    if (GetFileVersionString(self, version)) ReplaceAll(version, " ", "");
+    found.push_back({Severity::kOk, "ZendroWebHost " + version + " at " + ToNarrow(self)});
     const TrustedKeys keys = LoadTrustedKeys();
     if (keys.mode == TrustedKeys::Mode::kVerify) {
         found.push_back({Severity::kOk, "downloads are verified against " +
@@ -83,7 +77,7 @@ void CheckHost(Findings& found) {
     }
 }
 
-void CheckRegistrations(Findings& found) {
+void CheckRegistrations(const std::wstring& self, Findings& found) {
     const std::wstring hostName = ToWide(kHostName);
     for (const Registration& registration : kRegistrations) {
         const std::wstring keyPath =
@@ -109,7 +103,7 @@ void CheckRegistrations(Findings& found) {
             continue;
         }
         const Findings checked = CheckManifest(
-            bytes, {kHostName, manifestPath, ToNarrow(OwnPath()), registration.mozilla}, label);
+            bytes, {kHostName, manifestPath, ToNarrow(self), registration.mozilla}, label);
         found.insert(found.end(), checked.begin(), checked.end());
     }
 }
@@ -184,7 +178,7 @@ void CheckDaemon(Findings& found) {
     found.push_back({Severity::kOk,
                      "daemon port " + port + " (from " + ToNarrow(ExportedSettingsPath()) + ")"});
     // As the host itself probes it: directly, whatever proxy is set.
-    const Result answered = ProbeDaemonFor(port, kProbeSeconds * 1000);
+    const Result answered = ProbeDaemon(port, kProbeSeconds * 1000);
     if (answered) {
         found.push_back({Severity::kOk, "the daemon answers on 127.0.0.1:" + port});
     } else if (answered.cause() == kNoSessionHeader) {
@@ -290,8 +284,10 @@ void WriteReport(const std::string& report) {
 
 int RunDiagnosis() {
     Findings found;
-    CheckHost(found);
-    CheckRegistrations(found);
+    std::wstring self;
+    GetHostExecutablePath(self);
+    CheckHost(self, found);
+    CheckRegistrations(self, found);
     CheckPolicies(found);
     CheckDaemon(found);
     CheckAssociation(found);

@@ -4,6 +4,7 @@
 // line outlives a transfer, for the Transmission RPC requests of the same run.
 
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -27,37 +28,28 @@ inline constexpr char kSessionHeaderName[] = "X-Transmission-Session-Id";
 inline constexpr char kDefaultDownloadServer[] = ZENDRO_BUILTIN_DOWNLOAD_SERVER;
 inline constexpr char kDownloadServerVariable[] = "ZENDRO_DOWNLOAD_SERVER";
 
-// Fetches `url`; true puts the whole response body (whatever the HTTP status) into `body`, false
-// leaves `body` alone.
-bool HttpGetToString(const std::string& url, std::string& body);
-
-// HttpGetToString for small documents: fails, leaving `body` alone, once the body grows past
-// `limit` bytes, so a hostile server cannot fill memory.
-bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& body);
-
-// The Result forms of the transfers above: a failure's step is "fetching <url>" (UrlForLog) and
-// its cause libcurl's error text, "an empty body", or the cap the body would pass.
-Result FetchText(const std::string& url, size_t limit, std::string& body);
-Result DownloadToFile(const std::string& url, const std::wstring& path,
-                      unsigned long long maxBytes);
+// Fetches `url`; success puts the whole response body (whatever the HTTP status) into `body`, a
+// failure leaves `body` alone. A body that grows past `limit` bytes fails the transfer at once, so
+// a hostile server cannot fill memory. A failure's step is "fetching <url>" (UrlForLog) and its
+// cause libcurl's error text or the cap the body would pass.
+Result HttpGetToString(const std::string& url, std::string& body,
+                       size_t limit = std::numeric_limits<size_t>::max());
 
 // Fetches `url` into a partial file beside `path`, which replaces any file at `path` once the whole
 // body has arrived. An empty body, a failed transfer, or a body that is announced as or grows
 // longer than `maxBytes` fails (at once, not at its end), removes the partial file and leaves
-// `path` alone.
-bool HttpDownloadToFile(const std::string& url, const std::wstring& path,
-                        unsigned long long maxBytes);
+// `path` alone; the causes are those of HttpGetToString, or "an empty body".
+Result HttpDownloadToFile(const std::string& url, const std::wstring& path,
+                          unsigned long long maxBytes);
 
 // Whether `incoming` more bytes after `received` keep a download within `maxBytes`.
 bool FitsDownloadCap(unsigned long long received, size_t incoming, unsigned long long maxBytes);
 
-// True when something answers HTTP on 127.0.0.1:`port` within `timeoutMilliseconds` and a session
-// header line is known.
-bool ProbeDaemon(const std::string& port,
-                 long timeoutMilliseconds = kTransferTimeoutSeconds * 1000);
-// ProbeDaemon with the reason it failed: libcurl's error text, or kNoSessionHeader.
+// Succeeds when something answers HTTP on 127.0.0.1:`port` within `timeoutMilliseconds` and a
+// session header line is known; otherwise the cause is libcurl's error text, or kNoSessionHeader.
 inline constexpr char kNoSessionHeader[] = "what answers there sent no session header";
-Result ProbeDaemonFor(const std::string& port, long timeoutMilliseconds);
+Result ProbeDaemon(const std::string& port,
+                   long timeoutMilliseconds = kTransferTimeoutSeconds * 1000);
 
 // The last "X-Transmission-Session-Id" line seen in this process, without its line end; empty
 // until one arrives.

@@ -65,7 +65,7 @@ std::string CapText(unsigned long long maxBytes) {
 
 }  // namespace
 
-Result FetchText(const std::string& url, size_t limit, std::string& body) {
+Result HttpGetToString(const std::string& url, std::string& body, size_t limit) {
     UniqueCurl curl(curl_easy_init());
     if (!curl) return FetchFailed(url, "libcurl could not make a handle");
     BoundedText received{{}, limit};
@@ -80,14 +80,6 @@ Result FetchText(const std::string& url, size_t limit, std::string& body) {
     if (code != CURLE_OK) return FetchFailed(url, cause);
     body.swap(received.text);
     return Result::Ok();
-}
-
-bool HttpGetToString(const std::string& url, std::string& body) {
-    return FetchText(url, std::numeric_limits<size_t>::max(), body).ok();
-}
-
-bool HttpGetToStringAtMost(const std::string& url, size_t limit, std::string& body) {
-    return FetchText(url, limit, body).ok();
 }
 
 namespace {
@@ -162,12 +154,11 @@ class PartialDownload {
 
 }  // namespace
 
-Result DownloadToFile(const std::string& url, const std::wstring& path,
-                      unsigned long long maxBytes) {
+Result HttpDownloadToFile(const std::string& url, const std::wstring& path,
+                          unsigned long long maxBytes) {
     PartialDownload download(PartialDownloadPath(path), maxBytes);
     if (!download.IsOpen()) {
-        return Result::Failed("making the partial file of " + UrlForLog(url),
-                              WindowsErrorText(::GetLastError()));
+        return FailedWithLastError("making the partial file of " + UrlForLog(url));
     }
     {
         UniqueCurl curl(curl_easy_init());
@@ -191,18 +182,12 @@ Result DownloadToFile(const std::string& url, const std::wstring& path,
     // left where the next start would run it.
     if (download.size() == 0) return FetchFailed(url, "an empty body");
     if (!download.RenameTo(path)) {
-        return Result::Failed("putting the download of " + UrlForLog(url) + " in place",
-                              WindowsErrorText(::GetLastError()));
+        return FailedWithLastError("putting the download of " + UrlForLog(url) + " in place");
     }
     return Result::Ok();
 }
 
-bool HttpDownloadToFile(const std::string& url, const std::wstring& path,
-                        unsigned long long maxBytes) {
-    return DownloadToFile(url, path, maxBytes).ok();
-}
-
-Result ProbeDaemonFor(const std::string& port, long timeoutMilliseconds) {
+Result ProbeDaemon(const std::string& port, long timeoutMilliseconds) {
     const std::string step = "the daemon answering on 127.0.0.1:" + port;
     UniqueCurl curl(curl_easy_init());
     if (!curl) return Result::Failed(step, "libcurl could not make a handle");
@@ -220,10 +205,6 @@ Result ProbeDaemonFor(const std::string& port, long timeoutMilliseconds) {
         return Result::Failed(step, kNoSessionHeader);
     }
     return Result::Ok();
-}
-
-bool ProbeDaemon(const std::string& port, long timeoutMilliseconds) {
-    return ProbeDaemonFor(port, timeoutMilliseconds).ok();
 }
 
 }  // namespace zendro

@@ -126,15 +126,6 @@ bool ResolveInTime(const std::wstring& url, const UserProxySetting& setting,
     return answer.resolved;
 }
 
-}  // namespace
-
-void UseNoProxy(CURL* curl) {
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
-}
-
-namespace {
-
 // The parts of `url` the proxy decision reads; false when libcurl cannot read the URL.
 struct UrlParts {
     std::string scheme, host;
@@ -172,6 +163,11 @@ std::string FixedProxy(const UserProxySetting& setting, const UrlParts& url) {
 }
 
 }  // namespace
+
+void UseNoProxy(CURL* curl) {
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+}
 
 std::string DescribeUserProxy(const std::string& url) {
     UrlParts parts;

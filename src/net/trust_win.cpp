@@ -51,7 +51,7 @@ Result PrepareDownloadCheckFor(const std::string& step, const std::string& url,
         return Result::Failed(step, "the URL " + UrlForLog(url) + " names no file to sign");
     }
     std::string text;
-    const Result fetched = FetchText(url + kSignatureSuffix, kMaxSignatureFileBytes, text);
+    const Result fetched = HttpGetToString(url + kSignatureSuffix, text, kMaxSignatureFileBytes);
     if (!fetched) return Result::Failed(step, "its signature: " + fetched.Describe());
     if (!ParseSignatureFile(text, check.signature)) {
         return Result::Failed(

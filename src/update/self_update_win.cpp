@@ -55,24 +55,21 @@ Result UnpackPackage(const std::wstring& package, const std::wstring& folder) {
         "an entry did not come out intact (minizip error " + std::to_string(code) + ")");
 }
 
-// The step with the cause Windows gives for the call that just failed.
-Result WindowsStepFailed(const char* step) {
-    return Result::Failed(step, WindowsErrorText(::GetLastError()));
-}
-
 // Puts `replacement` in place of `executable`, keeping the previous file as `previous`. Each step
 // waits a moment for a file that another program (a scanner, an indexer) holds.
 Result SwapExecutable(const std::wstring& executable, const std::wstring& replacement) {
     const std::wstring previous = executable + kPreviousSuffix;
-    if (!DeleteFileWhenFree(previous)) return WindowsStepFailed("removing the previous .old file");
+    if (!DeleteFileWhenFree(previous)) {
+        return FailedWithLastError("removing the previous .old file");
+    }
     ClearReadOnly(executable);
     // A running executable cannot be overwritten, only renamed; if it stays, so does the update.
     if (!RetryWhileBusy([&] { return MoveFileW(executable.c_str(), previous.c_str()) != 0; })) {
-        return WindowsStepFailed("moving the running program aside");
+        return FailedWithLastError("moving the running program aside");
     }
     if (!RetryWhileBusy(
             [&] { return CopyFileW(replacement.c_str(), executable.c_str(), FALSE) != 0; })) {
-        const Result copied = WindowsStepFailed("copying the new program into place");
+        const Result copied = FailedWithLastError("copying the new program into place");
         RetryWhileBusy([&] {
             return MoveFileExW(previous.c_str(), executable.c_str(), MOVEFILE_REPLACE_EXISTING) !=
                    0;
@@ -87,7 +84,7 @@ Result SwapExecutable(const std::wstring& executable, const std::wstring& replac
 Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
     std::string installedVersion;
     if (!GetFileVersionString(sources.executablePath, installedVersion)) {
-        return WindowsStepFailed("reading the running program's version");
+        return FailedWithLastError("reading the running program's version");
     }
 
     std::string manifest;
@@ -116,7 +113,7 @@ Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
         return Result::Failed("making the update's work folder", "no GUID could be made");
     const std::wstring workPath = sources.tempFolder + guid;
     if (!CreateDirectoryW(workPath.c_str(), nullptr)) {
-        return WindowsStepFailed("making the update's work folder");
+        return FailedWithLastError("making the update's work folder");
     }
     const WorkFolder work(workPath);
 
@@ -135,7 +132,7 @@ Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
     {
         // Held from its check until it is unpacked: what is unpacked is what was checked.
         const UniqueHandle held = OpenHeldForReading(package);
-        if (!held) return WindowsStepFailed("opening the update package");
+        if (!held) return FailedWithLastError("opening the update package");
         // Nothing of an untrusted package is unpacked: the unpacking itself reads hostile input.
         if (!IsFileTrusted(check, held.get())) {
             return Result::Failed("the update package download, refused",
@@ -152,13 +149,13 @@ Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
     }
     // Held from its version check until it is copied into place.
     const UniqueHandle held = OpenHeldForReading(replacement);
-    if (!held) return WindowsStepFailed("opening the unpacked program");
+    if (!held) return FailedWithLastError("opening the unpacked program");
     // The manifest's word is not enough: only a program that itself says it is newer replaces
     // the host. An empty file or an error page would break the host for good, and an older
     // release replayed under a newer manifest would bring old faults back.
     std::string packagedVersion;
     if (!GetFileVersionString(replacement, packagedVersion)) {
-        return WindowsStepFailed("reading the unpacked program's version");
+        return FailedWithLastError("reading the unpacked program's version");
     }
     if (CompareVersions(packagedVersion, installedVersion) >= 0) {
         return Result::Failed("the update package", "the unpacked program's version " +
@@ -193,10 +190,10 @@ Result RunSelfUpdate() {
     if (!run.path().empty()) sources.tempFolder = run.path() + L"\\";
     sources.manifestUrl = DownloadServerBaseUrl() + kManifestPath;
     sources.fetchText = [](const std::string& url, std::string& body) {
-        return FetchText(url, kMaxManifestBytes, body);
+        return HttpGetToString(url, body, kMaxManifestBytes);
     };
     sources.downloadFile = [](const std::string& url, const std::wstring& path) {
-        return DownloadToFile(url, path, kMaxPackageBytes);
+        return HttpDownloadToFile(url, path, kMaxPackageBytes);
     };
     std::string swapped;
     const Result updated = UpdateExecutable(sources, swapped);

@@ -1,12 +1,13 @@
 #include "win/log_win.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cstdio>
 
 #include "base/log.h"
 #include "win/owners_win.h"
+#include "win/shell_win.h"
+#include "win/user_mutex_win.h"
 
 namespace zendro {
 namespace {
@@ -37,10 +38,8 @@ void AppendToLog(const std::string& line) {
     ::CreateDirectoryW(folder.c_str(), nullptr);  // already there, most times
     const std::wstring path = folder + kLogFileName;
 
-    UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kLogMutexName));
-    const DWORD waited = mutex ? ::WaitForSingleObject(mutex.get(), kLogMutexWaitMs) : WAIT_FAILED;
-    const bool held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-    if (held) {
+    const NamedMutex turn(kLogMutexName, kLogMutexWaitMs);
+    if (turn.held()) {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
             ShouldRotateLog((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
@@ -57,7 +56,6 @@ void AppendToLog(const std::string& line) {
         DWORD written = 0;
         ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
-    if (held) ::ReleaseMutex(mutex.get());
 }
 
 }  // namespace
@@ -76,12 +74,8 @@ void LogFailure(const Result& result) {
 }
 
 std::wstring LogFolder() {
-    wchar_t folder[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
-                                  folder))) {
-        return L"";
-    }
-    return std::wstring(folder) + kLogFolderName;
+    const std::wstring local = LocalAppDataFolder();
+    return local.empty() ? local : local + kLogFolderName;
 }
 
 std::wstring LogFilePath() {

@@ -15,4 +15,9 @@ std::string WindowsErrorText(unsigned long code) {
     return DescribeErrorCode(code, ToNarrow(std::wstring(buffer, length)));
 }
 
+Result FailedWithLastError(const std::string& step) {
+    const DWORD error = ::GetLastError();
+    return Result::Failed(step, WindowsErrorText(error));
+}
+
 }  // namespace zendro

@@ -1,12 +1,12 @@
 #include "win/run_folder_win.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <vector>
 
 #include "base/run_files.h"
 #include "win/files_win.h"
+#include "win/shell_win.h"
 #include "win/user_mutex_win.h"
 
 namespace zendro {
@@ -30,12 +30,9 @@ std::wstring HostTempRoot() {
 // The host's folder in Windows' default temporary folder, %LOCALAPPDATA%\Temp; "" when there is
 // no such folder.
 std::wstring DefaultTempRoot() {
-    wchar_t local[MAX_PATH + 1] = {};
-    if (FAILED(
-            ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local))) {
-        return L"";
-    }
-    return ExtendedLengthPath(std::wstring(local) + L"\\Temp") + L"\\" + kHostTempFolderName;
+    const std::wstring local = LocalAppDataFolder();
+    if (local.empty()) return L"";
+    return ExtendedLengthPath(local + L"\\Temp") + L"\\" + kHostTempFolderName;
 }
 
 bool StartsProgramsFrom(const std::wstring& root) {

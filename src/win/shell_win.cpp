@@ -17,4 +17,13 @@ bool ShellOpen(const std::wstring& file, const std::wstring& parameters, int sho
     return true;
 }
 
+std::wstring LocalAppDataFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                  folder))) {
+        return L"";
+    }
+    return folder;
+}
+
 }  // namespace zendro

@@ -38,4 +38,7 @@ class ShellComScope {
 bool ShellOpen(const std::wstring& file, const std::wstring& parameters, int show,
                UniqueHandle& process);
 
+// The user's %LOCALAPPDATA% as the shell knows it; "" when it has none.
+std::wstring LocalAppDataFolder();
+
 }  // namespace zendro

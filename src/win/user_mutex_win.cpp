@@ -29,9 +29,8 @@ std::wstring UserSidText() {
 
 }  // namespace
 
-UserMutex::UserMutex(const wchar_t* name, DWORD waitMs) {
-    const std::wstring fullName = L"Local\\ZendroWebHost-" + UserSidText() + L"-" + name;
-    mutex_.reset(::CreateMutexW(nullptr, FALSE, fullName.c_str()));
+NamedMutex::NamedMutex(const std::wstring& name, DWORD waitMs) {
+    mutex_.reset(::CreateMutexW(nullptr, FALSE, name.c_str()));
     if (!mutex_) return;
     DWORD result = ::WaitForSingleObject(mutex_.get(), 0);
     if (result == WAIT_TIMEOUT) {
@@ -42,8 +41,11 @@ UserMutex::UserMutex(const wchar_t* name, DWORD waitMs) {
     held_ = result == WAIT_OBJECT_0 || abandoned_;
 }
 
-UserMutex::~UserMutex() {
+NamedMutex::~NamedMutex() {
     if (held_) ::ReleaseMutex(mutex_.get());
 }
+
+UserMutex::UserMutex(const wchar_t* name, DWORD waitMs)
+    : NamedMutex(L"Local\\ZendroWebHost-" + UserSidText() + L"-" + name, waitMs) {}
 
 }  // namespace zendro

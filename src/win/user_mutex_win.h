@@ -2,20 +2,22 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "win/owners_win.h"
 
 namespace zendro {
 
-// A named mutex shared by the hosts of this user in this session ("Local\" + the user's SID), so
-// runs that overlap (a browser starts one host per message, several at once) take turns over what
-// they would otherwise both change. Held from construction (when `held()`) to destruction.
-class UserMutex {
+// A named mutex, held from construction (when `held()`) to destruction, so runs that overlap (a
+// browser starts one host per message, several at once) take turns over what they would otherwise
+// both change.
+class NamedMutex {
   public:
     // Waits at most `waitMs` for the mutex `name`. A mutex whose holder died is taken over.
-    UserMutex(const wchar_t* name, DWORD waitMs);
-    ~UserMutex();
-    UserMutex(const UserMutex&) = delete;
-    UserMutex& operator=(const UserMutex&) = delete;
+    NamedMutex(const std::wstring& name, DWORD waitMs);
+    ~NamedMutex();
+    NamedMutex(const NamedMutex&) = delete;
+    NamedMutex& operator=(const NamedMutex&) = delete;
 
     // False also when no mutex could be made at all; the caller then goes ahead unguarded.
     bool held() const { return held_; }
@@ -29,6 +31,13 @@ class UserMutex {
     bool held_ = false;
     bool waited_ = false;
     bool abandoned_ = false;
+};
+
+// The mutex `name` shared by the hosts of this user in this session ("Local\ZendroWebHost-" + the
+// user's SID + "-" + `name`).
+class UserMutex : public NamedMutex {
+  public:
+    UserMutex(const wchar_t* name, DWORD waitMs);
 };
 
 }  // namespace zendro

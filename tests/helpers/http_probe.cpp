@@ -35,7 +35,7 @@ int wmain(int argc, wchar_t** argv) {
         const auto next = [&]() { return i + 1 < argc ? std::wstring(argv[++i]) : L""; };
         if (command == L"get") {
             std::string body;
-            const bool ok = zendro::HttpGetToString(zendro::ToNarrow(next()), body);
+            const bool ok = zendro::HttpGetToString(zendro::ToNarrow(next()), body).ok();
             PrintLine(ok ? "true " + std::to_string(body.size()) : "false");
             if (ok) PrintLine(body);
         } else if (command == L"download" || command == L"download-at-most") {
@@ -43,9 +43,9 @@ int wmain(int argc, wchar_t** argv) {
             const std::wstring path = next();
             const unsigned long long cap =
                 command == L"download" ? 1ULL << 40 : std::wcstoull(next().c_str(), nullptr, 10);
-            PrintLine(Word(zendro::HttpDownloadToFile(url, path, cap)));
+            PrintLine(Word(zendro::HttpDownloadToFile(url, path, cap).ok()));
         } else if (command == L"probe") {
-            PrintLine(Word(zendro::ProbeDaemon(zendro::ToNarrow(next()))));
+            PrintLine(Word(zendro::ProbeDaemon(zendro::ToNarrow(next())).ok()));
         } else if (command == L"session") {
             PrintLine(zendro::SessionHeaderLine());
         } else if (command == L"base") {
