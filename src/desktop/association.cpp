@@ -40,8 +40,6 @@ bool StartsNewKey(const AssociationValue& value, const wchar_t* openKeyPath) {
 
 }  // namespace
 
-bool IsWholeModulePath(std::size_t length) { return length > 0 && length < kModulePathUnits - 1; }
-
 std::wstring IconText(const std::wstring& modulePath) { return L"\"" + modulePath + L"\",0"; }
 
 std::wstring OpenCommandText(const std::wstring& modulePath) {

@@ -1,19 +1,10 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace zendro {
-
-// The host's own path is read into this many units, asking the loader for one less.
-inline constexpr std::size_t kModulePathUnits = 1024;
-
-// Whether a length the loader reported for the module path is the whole path: 0 means failure,
-// and kModulePathUnits - 1 means the path filled the request and may have been cut short, which
-// would register a command that starts nothing.
-bool IsWholeModulePath(std::size_t length);
 
 // "<path>",0 : icon 0 of the executable.
 std::wstring IconText(const std::wstring& modulePath);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "desktop/association.h"
+#include "win/files_win.h"
 #include "win/log_win.h"
 #include "win/owners_win.h"
 #include "win/result_win.h"
@@ -133,21 +134,6 @@ Result WriteAssociationForThisHost() {
 }
 
 }  // namespace
-
-bool GetHostExecutablePath(std::wstring& path) {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(&GetHostExecutablePath), &module)) {
-        return false;
-    }
-    wchar_t buffer[kModulePathUnits] = {};
-    const DWORD length =
-        GetModuleFileNameW(module, buffer, static_cast<DWORD>(kModulePathUnits - 1));
-    if (!IsWholeModulePath(length)) return false;
-    path.assign(buffer, length);
-    return true;
-}
 
 bool CheckDefaultApplication() {
     std::wstring path;

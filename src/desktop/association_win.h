@@ -2,13 +2,7 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace zendro {
-
-// The file this code was loaded from, exactly as the loader reports it; false when the path is
-// unknown or may have been cut short.
-bool GetHostExecutablePath(std::wstring& path);
 
 // Whether the per-user .torrent and magnet association points at this executable.
 bool CheckDefaultApplication();

@@ -179,12 +179,9 @@ Result UpdateExecutable(const UpdateSources& sources, std::string& swapped) {
 
 Result RunSelfUpdate() {
     UpdateSources sources;
-    wchar_t executable[1024] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, executable, 1023);
-    if (length == 0 || length >= 1023) {  // a cut path would name another file
+    if (!GetHostExecutablePath(sources.executablePath)) {
         return Result::Failed("finding the running program's path", "it is too long or unknown");
     }
-    sources.executablePath = executable;
     RemoveLeftoverRunFolders();
     const RunFolder run;
     if (!run.path().empty()) sources.tempFolder = run.path() + L"\\";

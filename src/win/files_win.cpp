@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "base/module_path.h"
+
 namespace zendro {
 
 bool ReadWholeFile(const std::wstring& path, std::string& contents) {
@@ -71,6 +73,21 @@ bool RemoveFolderTree(const std::wstring& folder, bool waitForBusy) {
     }
     search.reset();
     return attempt([&] { return ::RemoveDirectoryW(folder.c_str()) != 0; });
+}
+
+bool GetHostExecutablePath(std::wstring& path) {
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&GetHostExecutablePath), &module)) {
+        return false;
+    }
+    wchar_t buffer[kModulePathUnits] = {};
+    const DWORD length =
+        ::GetModuleFileNameW(module, buffer, static_cast<DWORD>(kModulePathUnits - 1));
+    if (!IsWholeModulePath(length)) return false;
+    path.assign(buffer, length);
+    return true;
 }
 
 bool SameFileContents(const std::wstring& first, const std::wstring& second) {

@@ -45,6 +45,10 @@ bool DeleteFileWhenFree(const std::wstring& path);
 // itself made); without, it is left (what another run left: the next run tries again).
 bool RemoveFolderTree(const std::wstring& folder, bool waitForBusy);
 
+// The file this code was loaded from, exactly as the loader reports it; false when the path is
+// unknown or may have been cut short.
+bool GetHostExecutablePath(std::wstring& path);
+
 // Whether both files can be read and hold the same bytes.
 bool SameFileContents(const std::wstring& first, const std::wstring& second);
 

@@ -76,13 +76,6 @@ TEST(AssociationTexts, QuoteThePathAsTheShellExpects) {
     EXPECT_EQ(OpenCommandText(L"C:\\J\u00FCrgen\\h.exe"), L"\"C:\\J\u00FCrgen\\h.exe\" \"%1\"");
 }
 
-TEST(AssociationTexts, APathThatFillsTheRequestCountsAsCutShort) {
-    EXPECT_FALSE(IsWholeModulePath(0));
-    EXPECT_TRUE(IsWholeModulePath(1));
-    EXPECT_TRUE(IsWholeModulePath(kModulePathUnits - 2));
-    EXPECT_FALSE(IsWholeModulePath(kModulePathUnits - 1));
-}
-
 TEST(WriteAssociation, WritesTheSevenKeysInOrder) {
     const FakeRegistry registry = Registered();
     const std::wstring icon = L"\"" + kPath + L"\",0";
