@@ -435,8 +435,7 @@ def choose(registry, kind: str, prog_id: str, key: str = "UserChoice"):
     ("torrent", {"UserChoice": "Zendro Web"}, "set"),
     ("magnet", {"UserChoice": "ZendroWebHost.Magnet"}, "set"),
     ("torrent", {"UserChoiceLatest": "Zendro Web", "UserChoice": "Other.torrent"}, "set"),
-    ("magnet", {"UserChoiceLatest": "Other.magnet", "UserChoice": "ZendroWebHost.Magnet"}, "unset"),
-], ids=["other-torrent", "other-magnet", "own-torrent", "own-magnet", "latest-own", "latest-other"])
+], ids=["other-torrent", "other-magnet", "own-torrent", "own-magnet", "latest-first"])
 def test_the_users_choice_decides_the_check(wine, registry, kind, choices, reply):
     assert command(wine, "setDefaultApplication") == "success"
     for key, prog_id in choices.items():

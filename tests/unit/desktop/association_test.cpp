@@ -220,23 +220,6 @@ TEST(Registration, HoldsRightAfterWritingAndFailsAtAnyValueMissingOrChanged) {
     }
 }
 
-TEST(Registration, NamesTheHostsOwnClassesAndCapabilities) {
-    FakeRegistry registry;
-    ASSERT_TRUE(WriteRegistration(kPath, registry));
-    const auto value = [&](const wchar_t* key, const wchar_t* name) {
-        return registry.keys[key][name].value_or(L"(none)");
-    };
-    const std::wstring capabilities = value(L"Software\\RegisteredApplications", kRegisteredName);
-    EXPECT_EQ(capabilities, L"Software\\ZendroWebHost\\Capabilities");
-    EXPECT_EQ(value((capabilities + L"\\FileAssociations").c_str(), L".torrent"), L"Zendro Web");
-    const std::wstring magnet = value((capabilities + L"\\URLAssociations").c_str(), L"magnet");
-    EXPECT_NE(magnet, L"Magnet") << "the common key is other programs' to overwrite";
-    EXPECT_EQ(value((L"Software\\Classes\\" + magnet + L"\\shell\\open\\command").c_str(), L""),
-              OpenCommandText(kPath));
-    EXPECT_EQ(value((capabilities).c_str(), L"ApplicationIcon"), IconText(kPath));
-    EXPECT_EQ(value(L"Software\\Classes\\.torrent\\OpenWithProgids", L"Zendro Web"), L"");
-}
-
 TEST(CommandExecutable, TakesTheQuotedPathOrTheFirstWord) {
     EXPECT_EQ(CommandExecutable(L"\"C:\\a b\\h.exe\" \"%1\""), L"C:\\a b\\h.exe");
     EXPECT_EQ(CommandExecutable(L"  \"C:\\a b\\h.exe\""), L"C:\\a b\\h.exe");
