@@ -30,6 +30,14 @@ SetDateSave off
 !define UNINSTALL_PARENT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 !define UNINSTALL_KEY "${UNINSTALL_PARENT}\ZendroWebHost"
 !define CLASSES "Software\Classes"
+; The host's registration for Windows' Default apps (src/desktop/association.cpp writes it): its own
+; magnet class, its Capabilities and the RegisteredApplications value that names them.
+!define MAGNET_CLASS "ZendroWebHost.Magnet"
+!define CAPABILITIES_PARENT "Software\ZendroWebHost"
+!define REGISTERED_APPS "Software\RegisteredApplications"
+!define REGISTERED_NAME "Zendro Web Host"
+; SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, NULL, NULL)
+!define SHCNE_ASSOCCHANGED 0x08000000
 ; How long a running host may keep its executable busy before setup or uninstall gives up on it.
 !define BUSY_RETRIES 100
 !define BUSY_RETRY_MS 100
@@ -231,6 +239,9 @@ Section "Uninstall"
     ReadRegStr $0 HKCU "${CLASSES}\.torrent" ""
     ${If} $0 == "Zendro Web"
       DeleteRegKey HKCU "${CLASSES}\.torrent"
+    ${Else}
+      ; .torrent is another program's now; only the host's entry among its candidates goes.
+      DeleteRegValue HKCU "${CLASSES}\.torrent\OpenWithProgids" "Zendro Web"
     ${EndIf}
     DeleteRegKey HKCU "${CLASSES}\Zendro Web"
   ${EndIf}
@@ -238,6 +249,16 @@ Section "Uninstall"
   ${If} $0 == $1
     DeleteRegKey HKCU "${CLASSES}\Magnet"
   ${EndIf}
+  ; The registration for Default apps goes with the magnet class it names, when that starts this
+  ; installation's host; other programs' RegisteredApplications values stay.
+  ReadRegStr $0 HKCU "${CLASSES}\${MAGNET_CLASS}\shell\open\command" ""
+  ${If} $0 == $1
+    DeleteRegKey HKCU "${CLASSES}\${MAGNET_CLASS}"
+    DeleteRegKey HKCU "${CAPABILITIES_PARENT}\Capabilities"
+    DeleteRegKey /ifempty HKCU "${CAPABILITIES_PARENT}"
+    DeleteRegValue HKCU "${REGISTERED_APPS}" "${REGISTERED_NAME}"
+  ${EndIf}
+  System::Call "shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)"
 
   !insertmacro UnregisterHost "Software\Google\Chrome" "${CHROMIUM_MANIFEST}"
   DeleteRegKey /ifempty HKCU "Software\Google"

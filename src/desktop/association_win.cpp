@@ -1,5 +1,7 @@
 #include "desktop/association_win.h"
 
+#include <shlobj.h>
+
 #include <string>
 
 #include "desktop/association.h"
@@ -9,6 +11,7 @@
 #include "win/result_win.h"
 #include "win/text_win.h"
 #include "win/registry_win.h"
+#include "win/shell_win.h"
 #include "win/user_mutex_win.h"
 
 namespace zendro {
@@ -123,14 +126,87 @@ Result RemoveAssociation() {
     return removed;
 }
 
-Result WriteAssociationForThisHost() {
-    LogFailure(RemoveAssociation());  // what stays is written over where it can be
-    std::wstring path;
+// The key below HKCU when nothing is left in it: no value, no subkey.
+LONG DeleteKeyIfEmpty(const wchar_t* keyPath) {
+    UniqueKey key;
+    const LONG opened = OpenKey(HKEY_CURRENT_USER, keyPath, KEY_READ, key);
+    if (opened != ERROR_SUCCESS) return opened;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    const LONG status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                         nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    key.reset();
+    if (status != ERROR_SUCCESS || subkeys != 0 || values != 0) return status;
+    return RegDeleteKeyW(HKEY_CURRENT_USER, keyPath);
+}
+
+// The registration as a candidate for Default apps: the host's magnet class, Capabilities and the
+// host's own RegisteredApplications value; other programs' values there stay. (.torrent's
+// OpenWithProgids goes with the .torrent tree.) The caller holds the turn.
+Result RemoveRegistration() {
+    Result removed = Result::Ok();
+    const auto note = [&removed](const std::wstring& what, LONG status) {
+        if (removed && status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+            removed = RegistryStepFailed("removing HKCU\\" + ToNarrow(what), status);
+        }
+    };
+    UniqueKey classes;
+    if (OpenKey(HKEY_CURRENT_USER, kClassesKey, kDeleteAccess, classes) == ERROR_SUCCESS) {
+        note(std::wstring(kClassesKey) + L"\\" + kMagnetClass,
+             DeleteKeyTree(classes.get(), kMagnetClass));
+    }
+    note(kCapabilitiesKey, DeleteKeyTree(HKEY_CURRENT_USER, kCapabilitiesKey));
+    note(kCapabilitiesParentKey, DeleteKeyIfEmpty(kCapabilitiesParentKey));
+    UniqueKey registered;
+    const LONG opened =
+        OpenKey(HKEY_CURRENT_USER, kRegisteredApplicationsKey, kDeleteAccess, registered);
+    note(std::wstring(kRegisteredApplicationsKey) + L"\\" + kRegisteredName,
+         opened == ERROR_SUCCESS ? RegDeleteValueW(registered.get(), kRegisteredName) : opened);
+    return removed;
+}
+
+// Explorer's icons and handlers follow a change of association at once only when told.
+void TellTheShellAssociationsChanged() {
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+// Whether the user's choice for a type names another program, as Windows' Default apps holds it.
+bool AnotherProgramIsChosen(const std::wstring& path) {
+    RegistryAssociationReader reader;
+    for (const ChosenType& type : ChosenTypesOfTheHost()) {
+        if (ReadUserChoice(type, path, reader, EqualIgnoringCase).holder ==
+            ChoiceHolder::kOtherProgram) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Windows lets only the user make the choice: its Default apps page for this host, where the user
+// picks it for both types.
+Result OpenDefaultAppsPage() {
+    const std::wstring url = ToWide(DefaultAppsPageUrl(ToNarrow(kRegisteredName)));
+    UniqueHandle process;
+    if (!ShellOpen(url, L"", SW_SHOWNORMAL, process)) {
+        return FailedWithLastError("opening Windows' Default apps page " + ToNarrow(url) +
+                                   " for the user's choice");
+    }
+    WriteLogLine("another program holds the user's choice: Windows' Default apps page was opened");
+    return Result::Ok();
+}
+
+Result WriteAssociationForThisHost(std::wstring& path) {
+    // What stays is written over where it can be.
+    LogFailure(RemoveAssociation());
+    LogFailure(RemoveRegistration());
     if (!GetHostExecutablePath(path)) {
         return FailedWithLastError("finding this program's path");
     }
     RegistryAssociationWriter writer;
-    return WriteAssociation(path, writer) ? Result::Ok() : writer.failure();
+    if (!WriteAssociation(path, writer) || !WriteRegistration(path, writer)) {
+        return writer.failure();
+    }
+    return Result::Ok();
 }
 
 }  // namespace
@@ -139,20 +215,49 @@ bool CheckDefaultApplication() {
     std::wstring path;
     if (!GetHostExecutablePath(path)) return false;
     RegistryAssociationReader reader;
-    return AssociationPointsAt(path, reader, EqualIgnoringCase);
+    return AssociationPointsAt(path, reader, EqualIgnoringCase) && !AnotherProgramIsChosen(path);
+}
+
+UserChoice ReadUserChoiceOf(const ChosenType& type) {
+    std::wstring path;
+    GetHostExecutablePath(path);  // without it no class is this host's
+    RegistryAssociationReader reader;
+    return ReadUserChoice(type, path, reader, EqualIgnoringCase);
+}
+
+bool IsRegisteredCandidate() {
+    std::wstring path;
+    if (!GetHostExecutablePath(path)) return false;
+    RegistryAssociationReader reader;
+    return RegistrationPointsAt(path, reader, EqualIgnoringCase);
 }
 
 int SetDefaultApplication() {
-    const UserMutex turn(kAssociationMutex, kAssociationWaitMs);
-    const Result written = WriteAssociationForThisHost();
+    std::wstring path;
+    Result written = Result::Ok();
+    {
+        const UserMutex turn(kAssociationMutex, kAssociationWaitMs);
+        written = WriteAssociationForThisHost(path);
+    }
+    TellTheShellAssociationsChanged();  // a failure too may have changed a part
     LogFailure(written);
-    if (written) WriteLogLine("the .torrent and magnet association was set");
-    return written ? 0 : -1;
+    if (!written) return -1;
+    WriteLogLine("the .torrent and magnet association was set");
+    // Windows opens what the user chose before the classes, and only the user can change that.
+    if (AnotherProgramIsChosen(path)) {
+        const Result opened = OpenDefaultAppsPage();
+        LogFailure(opened);
+        if (!opened) return -1;
+    }
+    return 0;
 }
 
 void UnsetDefaultApplication() {
     const UserMutex turn(kAssociationMutex, kAssociationWaitMs);
-    const Result removed = RemoveAssociation();
+    Result removed = RemoveAssociation();
+    const Result unregistered = RemoveRegistration();
+    if (removed) removed = unregistered;
+    TellTheShellAssociationsChanged();
     LogFailure(removed);
     if (removed) WriteLogLine("the .torrent and magnet association was removed");
 }

@@ -217,6 +217,41 @@ void CheckAssociation(Findings& found) {
         CheckDefaultApplication()
             ? Finding{Severity::kOk, opens + ": this host"}
             : Finding{Severity::kWarning, opens + ": not this host (the extension can set it)"});
+
+    // Windows opens what the user chose in Default apps before it looks at the classes.
+    const std::string registered = ToNarrow(kRegisteredName);
+    for (const ChosenType& type : ChosenTypesOfTheHost()) {
+        const UserChoice choice = ReadUserChoiceOf(type);
+        const std::string chosen = std::string(type.label) + ": the user's choice in Windows (" +
+                                   ToNarrow(choice.keyName) + ") names the class " +
+                                   ToNarrow(choice.className);
+        switch (choice.holder) {
+            case ChoiceHolder::kNobody:
+                found.push_back({Severity::kOk, std::string(type.label) +
+                                                    ": the user has made no choice in Windows' "
+                                                    "Default apps, so the classes above decide"});
+                break;
+            case ChoiceHolder::kThisHost:
+                found.push_back({Severity::kOk, chosen + ", which starts this host"});
+                break;
+            case ChoiceHolder::kOtherProgram:
+                found.push_back(
+                    {Severity::kWarning,
+                     chosen +
+                         " of another program, which Windows opens instead; only the user "
+                         "can change it: Settings > Apps > Default apps > " +
+                         registered + " (setting the association in the extension opens it)"});
+                break;
+        }
+    }
+    found.push_back(
+        IsRegisteredCandidate()
+            ? Finding{Severity::kOk, "registered with Windows' Default apps as \"" + registered +
+                                         "\" (HKCU\\" + ToNarrow(kRegisteredApplicationsKey) + ")"}
+            : Finding{Severity::kWarning,
+                      "not registered with Windows' Default apps for this program (HKCU\\" +
+                          ToNarrow(kRegisteredApplicationsKey) + " \"" + registered +
+                          "\"); setting the association in the extension registers it"});
 }
 
 std::optional<std::string> EnvironmentVariable(const char* name) {

@@ -69,13 +69,17 @@ bool WindowsOperations::CheckDefaultApplication() {
     return ::zendro::CheckDefaultApplication();
 }
 
+// The registry; the shell to tell it of the change and, when the user must choose, to open Windows'
+// Default apps page (in a COM apartment).
 bool WindowsOperations::SetDefaultApplication() {
-    if (!Bound({"advapi32.dll"})) return unavailable_.SetDefaultApplication();
+    if (!Bound({"advapi32.dll", "shell32.dll", "ole32.dll"})) {
+        return unavailable_.SetDefaultApplication();
+    }
     return ::zendro::SetDefaultApplication() == 0;
 }
 
 void WindowsOperations::UnsetDefaultApplication() {
-    if (!Bound({"advapi32.dll"})) return unavailable_.UnsetDefaultApplication();
+    if (!Bound({"advapi32.dll", "shell32.dll"})) return unavailable_.UnsetDefaultApplication();
     ::zendro::UnsetDefaultApplication();
 }
 

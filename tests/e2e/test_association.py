@@ -2,7 +2,9 @@
 own `reg` and with a helper that reads and writes value bytes directly."""
 
 import contextlib
+import re
 import shutil
+import time
 
 import pytest
 
@@ -20,6 +22,15 @@ CLASS_COMMAND = CLASSES + "\\Zendro Web\\shell\\open\\command"
 MAGNET = CLASSES + "\\Magnet"
 MAGNET_COMMAND = MAGNET + "\\shell\\open\\command"
 
+# The registration for Windows' Default apps, and the user's choice that Windows asks first.
+HOST_MAGNET = CLASSES + "\\ZendroWebHost.Magnet"
+HOST_KEY = "Software\\ZendroWebHost"
+REGISTERED = "Software\\RegisteredApplications"
+FILE_CHOICE = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.torrent"
+URL_CHOICE = "Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\magnet"
+CHOICES = {"torrent": FILE_CHOICE, "magnet": URL_CHOICE}
+PAGE = "ms-settings:defaultapps?registeredAppUser=Zendro%20Web%20Host"
+
 
 def sz(text: str) -> bytes:
     """REG_SZ data as stored with its terminating NUL."""
@@ -32,6 +43,7 @@ def expected_keys(path: str) -> dict:
     command = sz(f'"{path}" "%1"')
     return {
         TORRENT: {"": (REG_SZ, sz("Zendro Web")), "Content Type": (REG_SZ, sz("application/x-bittorrent"))},
+        TORRENT + "\\OpenWithProgids": {"Zendro Web": (REG_SZ, sz(""))},
         CLASSES + "\\Zendro Web": {},
         CLASSES + "\\Zendro Web\\Content Type": {"": (REG_SZ, sz("application/x-bittorrent"))},
         CLASSES + "\\Zendro Web\\DefaultIcon": {"": (REG_SZ, icon)},
@@ -94,14 +106,15 @@ class Registry:
 
 
 ASSOCIATION_TREES = [f"{CLASSES}\\{tree}" for tree in TREES]
+EVERYTHING = [*ASSOCIATION_TREES, HOST_MAGNET, HOST_KEY, REGISTERED, FILE_CHOICE, URL_CHOICE]
 
 
 @pytest.fixture
 def registry(wine):
     registry = Registry(wine)
-    registry.delete_keys(*ASSOCIATION_TREES)
+    registry.delete_keys(*EVERYTHING)
     yield registry
-    registry.delete_keys(*ASSOCIATION_TREES)
+    registry.delete_keys(*EVERYTHING)
 
 
 def command(wine, text, exe=EXE):
@@ -372,3 +385,119 @@ def test_files_and_links_the_shell_opens_reach_a_real_daemon(wine, registry, set
         assert daemon.info_hashes() == {file_hash, link_hash}
     finally:
         daemon.stop()
+
+
+def text_of(keys: dict, key: str, name: str = "") -> str:
+    kind, data = keys[key][name]
+    assert kind == REG_SZ and data.endswith(b"\0\0")
+    return data[:-2].decode("utf-16-le")
+
+
+def test_set_registers_a_candidate_for_default_apps_and_unset_removes_only_its_own(wine, registry):
+    other = {"Other Torrent App": (REG_SZ, sz("Software\\Other\\Capabilities"))}
+    registry.set(REGISTERED, "Other Torrent App", *other["Other Torrent App"])
+    assert command(wine, "setDefaultApplication") == "success"
+
+    # Followed as Windows follows it: the value names Capabilities, which name the classes.
+    keys = registry.keys(CLASSES, HOST_KEY, REGISTERED)
+    path = wine.to_windows(EXE)
+    capabilities = text_of(keys, REGISTERED, "Zendro Web Host")
+    assert text_of(keys, capabilities, "ApplicationIcon") == f'"{path}",0'
+    assert text_of(keys, capabilities, "ApplicationName") == "Zendro Web Host"
+    assert text_of(keys, capabilities, "ApplicationDescription")
+    torrent_class = text_of(keys, capabilities + "\\FileAssociations", ".torrent")
+    magnet_class = text_of(keys, capabilities + "\\URLAssociations", "magnet")
+    assert magnet_class.lower() != "magnet", "the common key is other programs' to overwrite"
+    for cls in (torrent_class, magnet_class):
+        assert text_of(keys, f"{CLASSES}\\{cls}\\shell\\open\\command") == f'"{path}" "%1"'
+    assert torrent_class in keys[TORRENT + "\\OpenWithProgids"]
+    assert {k: v for k, v in keys[REGISTERED].items() if k != "Zendro Web Host"} == other
+
+    # Another torrent program takes the common Magnet key over: the host's own class stays.
+    registry.set_text(MAGNET_COMMAND, "", r'"C:\Other\other.exe" "%1"')
+    assert text_of(registry.keys(HOST_MAGNET), HOST_MAGNET + "\\shell\\open\\command") == \
+        f'"{path}" "%1"'
+
+    assert command(wine, "unsetDefaultApplication") == "success"
+    assert not registry.exists(HOST_MAGNET) and not registry.exists(HOST_KEY)
+    assert registry.keys(REGISTERED)[REGISTERED] == other
+
+
+def choose(registry, kind: str, prog_id: str, key: str = "UserChoice"):
+    """Stands in for a choice made in Windows' Default apps (Windows adds a hash, not read here)."""
+    registry.set_text(CHOICES[kind] + "\\" + key, "ProgId", prog_id)
+    registry.set_text(CHOICES[kind] + "\\" + key, "Hash", "stand-in")
+
+
+@pytest.mark.parametrize("kind, choices, reply", [
+    ("torrent", {"UserChoice": "Other.torrent"}, "unset"),
+    ("magnet", {"UserChoice": "Other.magnet"}, "unset"),
+    ("torrent", {"UserChoice": "Zendro Web"}, "set"),
+    ("magnet", {"UserChoice": "ZendroWebHost.Magnet"}, "set"),
+    ("torrent", {"UserChoiceLatest": "Zendro Web", "UserChoice": "Other.torrent"}, "set"),
+], ids=["other-torrent", "other-magnet", "own-torrent", "own-magnet", "latest-first"])
+def test_the_users_choice_decides_the_check(wine, registry, kind, choices, reply):
+    assert command(wine, "setDefaultApplication") == "success"
+    for key, prog_id in choices.items():
+        choose(registry, kind, prog_id, key)
+    assert command(wine, "checkDefaultApplication") == reply
+
+
+@pytest.fixture
+def settings_page(wine, host_copy, tmp_path):
+    """A stand-in for Windows' Settings that records the ms-settings: URLs the shell hands it
+    (Wine's shell finds URL handlers only machine-wide); its recording's path."""
+    recorder = host_copy("settings.exe", folder=tmp_path / "settings", source=HELPERS / "record_open.exe")
+    key = r"HKLM\Software\Classes\ms-settings"
+    wine.wine("reg", "add", key, "/v", "URL Protocol", "/d", "", "/f")
+    wine.wine("reg", "add", key + r"\shell\open\command", "/ve", "/d",
+              f'"{wine.to_windows(recorder)}" "%1"', "/f")
+    yield recorder.with_name(recorder.name + ".log")
+    wine.wine("reg", "delete", key, "/f")
+
+
+def recorded(record, count: int, timeout: float = 20) -> list:
+    """The recording once it holds `count` lines (the shell starts the stand-in on its own)."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if record.exists() and len(lines := record.read_text(encoding="utf-8").splitlines()) >= count:
+            return lines
+        time.sleep(0.1)
+    return record.read_text(encoding="utf-8").splitlines() if record.exists() else []
+
+
+def test_set_sends_the_user_to_default_apps_only_when_another_program_holds_the_choice(
+    wine, registry, settings_page
+):
+    assert command(wine, "setDefaultApplication") == "success"  # nobody chose: no page
+    choose(registry, "torrent", "Zendro Web")
+    assert command(wine, "setDefaultApplication") == "success"  # the host chosen: no page
+    choose(registry, "magnet", "Other.magnet")
+    assert command(wine, "setDefaultApplication") == "success"
+    # One line: the two runs before it opened nothing.
+    assert recorded(settings_page, 1) == [PAGE]
+    name = re.search(r"registeredAppUser=([^&]*)", PAGE).group(1).replace("%20", " ")
+    assert name in registry.keys(REGISTERED)[REGISTERED]
+    assert command(wine, "checkDefaultApplication") == "unset", "until the user chooses"
+
+
+def test_set_fails_when_the_default_apps_page_cannot_be_opened(wine, registry):
+    choose(registry, "torrent", "Other.torrent")
+    logged = len(wine.log_text().splitlines())
+    assert command(wine, "setDefaultApplication") == "failed"
+    new = wine.log_text().splitlines()[logged:]
+    assert any("opening Windows' Default apps page " + PAGE in line for line in new), new
+    # The registration is in place all the same, for the user to choose in Settings.
+    assert registry.exists(HOST_MAGNET)
+
+
+def test_diagnose_names_another_programs_choice(wine, registry):
+    assert command(wine, "setDefaultApplication") == "success"
+    choose(registry, "magnet", "Other.magnet", "UserChoiceLatest")
+    lines = wine.run(["--diagnose"], timeout=60).stdout.decode("utf-8").splitlines()
+    assert any(line.startswith("warning: magnet links: the user's choice in Windows "
+                               "(UserChoiceLatest) names the class Other.magnet of another program")
+               and "Default apps" in line for line in lines), lines
+    assert "ok: .torrent files: the user has made no choice in Windows' Default apps, so the " \
+           "classes above decide" in lines
+    assert any(line.startswith("ok: registered with Windows' Default apps") for line in lines), lines

@@ -145,16 +145,22 @@ def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(f
     ours = f'"{fresh.to_windows(fresh.exe).upper()}" "%1"'
     foreign = r'"C:\Program Files\Other\other.exe" "%1"'
     classes = r"HKCU\Software\Classes"
+    software = r"HKCU\Software"
     for key, name, data in [
-        (r"\.torrent", None, "Zendro Web"),
-        (r"\.torrent", "Content Type", "application/x-bittorrent"),
-        (r"\Zendro Web\DefaultIcon", None, f'"{fresh.to_windows(fresh.exe)}",0'),
-        (r"\Zendro Web\shell\open\command", None, ours),
-        (r"\Magnet", "URL Protocol", ""),
-        (r"\Magnet\shell\open\command", None, foreign),
+        (classes + r"\.torrent", None, "Zendro Web"),
+        (classes + r"\.torrent", "Content Type", "application/x-bittorrent"),
+        (classes + r"\Zendro Web\DefaultIcon", None, f'"{fresh.to_windows(fresh.exe)}",0'),
+        (classes + r"\Zendro Web\shell\open\command", None, ours),
+        (classes + r"\Magnet", "URL Protocol", ""),
+        (classes + r"\Magnet\shell\open\command", None, foreign),
+        # The registration for Windows' Default apps; another program's stays.
+        (classes + r"\ZendroWebHost.Magnet\shell\open\command", None, ours),
+        (software + r"\ZendroWebHost\Capabilities\URLAssociations", "magnet", "ZendroWebHost.Magnet"),
+        (software + r"\RegisteredApplications", "Zendro Web Host", r"Software\ZendroWebHost\Capabilities"),
+        (software + r"\RegisteredApplications", "Other App", r"Software\Other\Capabilities"),
     ]:
         target = ("/ve",) if name is None else ("/v", name)
-        fresh.wine("reg", "add", classes + key, *target, "/d", data, "/f")
+        fresh.wine("reg", "add", key, *target, "/d", data, "/f")
 
     # Another copy of the host has since taken Edge's key over: that registration stays.
     edge = r"HKCU\Software\Microsoft\Edge"
@@ -172,6 +178,10 @@ def test_uninstall_removes_everything_it_made_and_spares_a_foreign_association(f
     assert reg_value(fresh, classes + r"\.torrent") is None
     assert reg_value(fresh, classes + r"\Magnet\shell\open\command") == foreign
     assert reg_value(fresh, edge_host) == other_manifest
+    registered = software + r"\RegisteredApplications"
+    assert reg_value(fresh, registered, "Zendro Web Host") is None
+    assert reg_value(fresh, registered, "Other App") == r"Software\Other\Capabilities"
+    fresh.wine("reg", "delete", registered, "/f")
     fresh.wine("reg", "delete", classes + r"\Magnet", "/f")
     fresh.wine("reg", "delete", edge, "/f")
     registry, files = registry_snapshot(fresh, fresh.scratch), file_snapshot(fresh)
@@ -261,6 +271,9 @@ def test_other_settings_and_folder_from_install_to_uninstall(tmp_path, fresh):
     fresh.wine("reg", "add", classes + r"\Zendro Web\shell\open\command", "/ve", "/d", ours, "/f",
                env={"LANG": "C.UTF-8"})
     fresh.wine("reg", "add", classes + r"\.torrent", "/ve", "/d", "Other.Torrent", "/f")
+    candidates = classes + r"\.torrent\OpenWithProgids"
+    for candidate in ("Zendro Web", "Other.Torrent"):
+        fresh.wine("reg", "add", candidates, "/v", candidate, "/d", "", "/f")
 
     # With _?= the uninstaller works in place and returns when done (it cannot delete itself).
     assert fresh.run(["/S", "_?=" + fresh.to_windows(folder)], exe=folder / "Uninstall.exe",
@@ -268,6 +281,8 @@ def test_other_settings_and_folder_from_install_to_uninstall(tmp_path, fresh):
     assert reg_value(fresh, r"HKCU\Software\Mozilla\NativeMessagingHosts\org.example_2.host") is None
     assert reg_value(fresh, classes + r"\Zendro Web\shell\open\command") is None
     assert reg_value(fresh, classes + r"\.torrent") == "Other.Torrent"
+    assert reg_value(fresh, candidates, "Zendro Web") is None
+    assert reg_value(fresh, candidates, "Other.Torrent") == ""
     fresh.wine("reg", "delete", classes + r"\.torrent", "/f")
     assert [p.name for p in folder.iterdir()] == ["Uninstall.exe"]
     (folder / "Uninstall.exe").unlink()

@@ -201,5 +201,112 @@ TEST(AssociationTrees, CoverEveryKeyThatIsWritten) {
     }
 }
 
+TEST(Registration, HoldsRightAfterWritingAndFailsAtAnyValueMissingOrChanged) {
+    FakeRegistry registry;
+    ASSERT_TRUE(WriteRegistration(kPath, registry));
+    EXPECT_EQ(registry.written.size(), RegistrationValues().size());
+    EXPECT_TRUE(RegistrationPointsAt(kPath, registry, EqualFoldingAscii));
+    EXPECT_FALSE(
+        RegistrationPointsAt(L"D:\\Moved\\ZendroWebHost.exe", registry, EqualFoldingAscii));
+    for (const AssociationValue& value : RegistrationValues()) {
+        FakeRegistry missing = registry;
+        missing.keys[value.keyPath].erase(value.valueName);
+        EXPECT_FALSE(RegistrationPointsAt(kPath, missing, EqualFoldingAscii))
+            << value.keyPath << L" " << value.valueName;
+        FakeRegistry changed = registry;
+        changed.keys[value.keyPath][value.valueName] = L"x";
+        EXPECT_FALSE(RegistrationPointsAt(kPath, changed, EqualFoldingAscii))
+            << value.keyPath << L" " << value.valueName;
+    }
+}
+
+TEST(CommandExecutable, TakesTheQuotedPathOrTheFirstWord) {
+    EXPECT_EQ(CommandExecutable(L"\"C:\\a b\\h.exe\" \"%1\""), L"C:\\a b\\h.exe");
+    EXPECT_EQ(CommandExecutable(L"  \"C:\\a b\\h.exe\""), L"C:\\a b\\h.exe");
+    EXPECT_EQ(CommandExecutable(L"C:\\a\\h.exe %1"), L"C:\\a\\h.exe");
+    EXPECT_EQ(CommandExecutable(L"C:\\a\\h.exe"), L"C:\\a\\h.exe");
+    EXPECT_EQ(CommandExecutable(L"\"C:\\a b\\h.exe %1"), std::nullopt);
+    EXPECT_EQ(CommandExecutable(L"   "), std::nullopt);
+}
+
+constexpr wchar_t kOtherCommand[] = L"\"C:\\Other\\other.exe\" \"%1\"";
+
+struct ChoiceCase {
+    const char* name;
+    std::optional<std::wstring> newChoice;  // UserChoiceLatest's ProgId (nothing: no key)
+    std::optional<std::wstring> choice;     // UserChoice's ProgId
+    ChoiceHolder holder;
+    std::wstring className;
+    std::wstring keyName;
+};
+
+class UserChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(UserChoiceTest, DecidesWhoWindowsOpens) {
+    const ChoiceCase& c = GetParam();
+    for (const ChosenType& type : ChosenTypesOfTheHost()) {
+        FakeRegistry registry = Registered();
+        ASSERT_TRUE(WriteRegistration(kPath, registry));
+        registry.keys[L"Software\\Classes\\Other.1\\shell\\open\\command"][L""] = kOtherCommand;
+        registry.keys[L"Software\\Classes\\Applications\\ZendroWebHost.exe\\shell\\open\\command"]
+                     [L""] = L"\"C:\\PROGRAM FILES\\Zendro\\ZendroWebHost.exe\" \"%1\"";
+        registry.keys[L"Software\\Classes\\NoCommand"] = {};
+        if (c.newChoice) registry.keys[type.newChoiceKey][L"ProgId"] = *c.newChoice;
+        if (c.choice) registry.keys[type.choiceKey][L"ProgId"] = *c.choice;
+        const UserChoice found = ReadUserChoice(type, kPath, registry, EqualFoldingAscii);
+        EXPECT_EQ(found.holder, c.holder) << type.label;
+        EXPECT_EQ(found.className, c.className) << type.label;
+        EXPECT_EQ(std::wstring(found.keyName), c.keyName) << type.label;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UserChoiceTest,
+    ::testing::Values(
+        ChoiceCase{"none", std::nullopt, std::nullopt, ChoiceHolder::kNobody, L"", L""},
+        ChoiceCase{"empty", L"", L"", ChoiceHolder::kNobody, L"", L""},
+        ChoiceCase{"other", std::nullopt, L"Other.1", ChoiceHolder::kOtherProgram, L"Other.1",
+                   L"UserChoice"},
+        ChoiceCase{"ours", std::nullopt, L"Zendro Web", ChoiceHolder::kThisHost, L"Zendro Web",
+                   L"UserChoice"},
+        ChoiceCase{"our magnet class", std::nullopt, L"ZendroWebHost.Magnet",
+                   ChoiceHolder::kThisHost, L"ZendroWebHost.Magnet", L"UserChoice"},
+        // Picked by browsing to the program in "Open with".
+        ChoiceCase{"the program itself", std::nullopt, L"Applications\\ZendroWebHost.exe",
+                   ChoiceHolder::kThisHost, L"Applications\\ZendroWebHost.exe", L"UserChoice"},
+        ChoiceCase{"latest first", L"Other.1", L"Zendro Web", ChoiceHolder::kOtherProgram,
+                   L"Other.1", L"UserChoiceLatest"},
+        ChoiceCase{"latest ours", L"Zendro Web", L"Other.1", ChoiceHolder::kThisHost, L"Zendro Web",
+                   L"UserChoiceLatest"},
+        ChoiceCase{"empty latest", L"", L"Other.1", ChoiceHolder::kOtherProgram, L"Other.1",
+                   L"UserChoice"},
+        ChoiceCase{"class without command", std::nullopt, L"NoCommand", ChoiceHolder::kOtherProgram,
+                   L"NoCommand", L"UserChoice"},
+        ChoiceCase{"deleted class", std::nullopt, L"Gone.1", ChoiceHolder::kOtherProgram, L"Gone.1",
+                   L"UserChoice"}),
+    [](const ::testing::TestParamInfo<ChoiceCase>& info) {
+        std::string name;
+        for (const char* c = info.param.name; *c != '\0'; ++c) {
+            if (*c != ' ') name += *c;
+        }
+        return name;
+    });
+
+TEST(UserChoice, OfOurClassFollowsWhereItsCommandPoints) {
+    FakeRegistry registry = Registered();
+    const ChosenType& torrent = ChosenTypesOfTheHost()[0];
+    registry.keys[torrent.choiceKey][L"ProgId"] = L"Zendro Web";
+    registry.keys[L"Software\\Classes\\Zendro Web\\shell\\open\\command"][L""] = kOtherCommand;
+    EXPECT_EQ(ReadUserChoice(torrent, kPath, registry, EqualFoldingAscii).holder,
+              ChoiceHolder::kOtherProgram);
+}
+
+TEST(DefaultAppsPageUrl, PercentEncodesTheRegisteredName) {
+    EXPECT_EQ(DefaultAppsPageUrl("Zendro Web Host"),
+              "ms-settings:defaultapps?registeredAppUser=Zendro%20Web%20Host");
+    EXPECT_EQ(DefaultAppsPageUrl("a-z.0_9~&=?#%/\xC3\xBC"),
+              "ms-settings:defaultapps?registeredAppUser=a-z.0_9~%26%3D%3F%23%25%2F%C3%BC");
+}
+
 }  // namespace
 }  // namespace zendro
