@@ -69,13 +69,15 @@ bool WindowsOperations::CheckDefaultApplication() {
     return ::zendro::CheckDefaultApplication();
 }
 
+// The registry, and the shell that finds the log for the line that says what changed: both bound
+// before anything changes, so a run never changes the association and then fails for its line.
 bool WindowsOperations::SetDefaultApplication() {
-    if (!Bound({"advapi32.dll"})) return unavailable_.SetDefaultApplication();
+    if (!Bound({"advapi32.dll", "shell32.dll"})) return unavailable_.SetDefaultApplication();
     return ::zendro::SetDefaultApplication() == 0;
 }
 
 void WindowsOperations::UnsetDefaultApplication() {
-    if (!Bound({"advapi32.dll"})) return unavailable_.UnsetDefaultApplication();
+    if (!Bound({"advapi32.dll", "shell32.dll"})) return unavailable_.UnsetDefaultApplication();
     ::zendro::UnsetDefaultApplication();
 }
 
