@@ -288,8 +288,9 @@ void WriteReport(const std::string& report) {
 int RunDiagnosis() {
     Findings found;
     // Bound before any check, so that one missing is named rather than ending the report unseen.
-    // Should another fail at its first call after all, that line still ends the run.
-    OweReply("problem: a system library could not be loaded; the report ends here\r\n", 1);
+    // Should another fail at its first call after all, that line still ends the run (standard
+    // output is in text mode here, so its line end becomes CR LF as the report's do).
+    OweReply("problem: a system library could not be loaded; the report ends here\n", 1);
     for (const char* dll : {"advapi32.dll", "shell32.dll", "shlwapi.dll", "ole32.dll",
                             "version.dll", "winhttp.dll"}) {
         if (!BindLibraries({dll})) {
