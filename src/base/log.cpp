@@ -46,6 +46,17 @@ bool ShouldRotateLog(uint64_t size, uint64_t lineBytes) {
     return size > 0 && size + lineBytes > kLogLimitBytes;
 }
 
+uint64_t LogCutBackOffset(uint64_t size) {
+    constexpr uint64_t kKeptBytes = kLogLimitBytes / 2;
+    return size > kKeptBytes ? size - kKeptBytes : 0;
+}
+
+std::string_view WholeLinesFrom(std::string_view kept, uint64_t offset) {
+    if (offset == 0) return kept;
+    const size_t newline = kept.find('\n');
+    return newline == std::string_view::npos ? std::string_view() : kept.substr(newline + 1);
+}
+
 std::string RedactItem(std::string_view item) {
     if (FindAfter(item.substr(0, 7), "magnet:") == 7) {
         for (const std::string_view topic : {"xt=urn:btih:", "xt=urn:btmh:"}) {

@@ -24,6 +24,15 @@ std::string FormatLogLine(const LogTime& time, unsigned long processId, std::str
 // Whether a log of `size` bytes moves aside before a line of `lineBytes` is appended to it.
 bool ShouldRotateLog(uint64_t size, uint64_t lineBytes);
 
+// When the log cannot move aside (the old one's name taken by a folder, a read-only file, a file
+// held open), it is cut back to its newest lines instead, so that it never grows past twice the
+// limit. The offset from which a log of `size` bytes keeps its last kLogLimitBytes / 2 bytes.
+uint64_t LogCutBackOffset(uint64_t size);
+
+// Of the bytes kept from `offset` on, what stays: from the first whole line on (the start of the
+// file is one).
+std::string_view WholeLinesFrom(std::string_view kept, uint64_t offset);
+
 // What the log may say of an item the shell handed over: a magnet link's info hash
 // ("magnet link 0123..."; "magnet link without an info hash"), or a path's file name. Nothing
 // else of it (names, trackers, folders) is written.

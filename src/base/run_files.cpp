@@ -62,6 +62,22 @@ bool IsRemovableRunFolder(std::wstring_view name, bool isDirectory, bool isRepar
     return allHex(rest.substr(0, dash)) && allHex(rest.substr(dash + 1));
 }
 
+SweepStep SweepStepFor(bool isDirectory, bool isReparsePoint) {
+    return isDirectory && !isReparsePoint ? SweepStep::kEmptyThenRemove : SweepStep::kRemoveItself;
+}
+
+std::wstring OwnFolderSecurity(std::wstring_view userSid) {
+    if (userSid.empty()) return L"";
+    const std::wstring user(userSid);
+    // P: protected, nothing inherited; OICI: files and folders below inherit each entry; FA: all
+    // access; SY: LocalSystem.
+    return L"O:" + user + L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;SY)";
+}
+
+bool IsUsersOwnFolder(std::wstring_view ownerSid, std::wstring_view userSid) {
+    return !userSid.empty() && ownerSid == userSid;
+}
+
 std::wstring ExtendedLengthPath(const std::wstring& path) {
     if (StartsWith(path, kExtendedPrefix) || StartsWith(path, kDevicePrefix)) return path;
     if (StartsWith(path, L"\\\\")) return std::wstring(kExtendedUncPrefix) + path.substr(2);

@@ -39,6 +39,24 @@ std::wstring RunFolderName(std::uint32_t processId, std::uint64_t stamp);
 // could lead anywhere) with a name that RunFolderName makes.
 bool IsRemovableRunFolder(std::wstring_view name, bool isDirectory, bool isReparsePoint);
 
+// What a removal does with an entry it opened (itself, never what a link leads to), judged by the
+// attributes read through that handle rather than by an earlier listing, which may be stale: a
+// plain folder is emptied and then removed; a file, and a link or junction even to a folder, is
+// removed itself. Nothing behind a reparse point is ever reached.
+enum class SweepStep { kEmptyThenRemove, kRemoveItself };
+SweepStep SweepStepFor(bool isDirectory, bool isReparsePoint);
+
+// The security descriptor (SDDL) the host's temporary folder is made with: owned by the user, and
+// open to the user and SYSTEM alone, with nothing inherited from the folder above (a shared
+// C:\Temp lets every user create entries there); all it holds inherits the same. "" when the
+// user's SID is unknown.
+std::wstring OwnFolderSecurity(std::wstring_view userSid);
+
+// Whether a host's temporary folder found in place (not made by this run) may be used: only when
+// its owner is the user. One made first by another user may carry an access list that lets them
+// change what is downloaded into it; the host then works elsewhere.
+bool IsUsersOwnFolder(std::wstring_view ownerSid, std::wstring_view userSid);
+
 // An absolute path in the form that Win32 file functions take past 260 characters: "\\?\" before
 // a drive path, "\\?\UNC\" for a share. Paths already in that form, and relative ones, stay as
 // they are. The path must be fully resolved (no "." or ".." parts, backslashes only).

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "base/log.h"
@@ -14,7 +13,9 @@
 #include "net/proxy_win.h"
 #include "net/trust_win.h"
 #include "update/version_win.h"
+#include "win/environment_win.h"
 #include "win/files_win.h"
+#include "win/late_binding_win.h"
 #include "win/log_win.h"
 #include "win/owners_win.h"
 #include "win/registry_win.h"
@@ -61,7 +62,7 @@ std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path, const 
 void CheckHost(const std::wstring& self, Findings& found) {
     std::string version = "of unknown version";
     if (GetFileVersionString(self, version)) ReplaceAll(version, " ", "");
-    found.push_back({Severity::kOk, "ZendroWebHost " + version + " at " + ToNarrow(self)});
+    found.push_back({Severity::kOk, "ZendroWebHost " + version + " at " + ToNarrowShown(self)});
     const TrustedKeys keys = LoadTrustedKeys();
     if (keys.mode == TrustedKeys::Mode::kVerify) {
         found.push_back({Severity::kOk, "downloads are verified against " +
@@ -86,10 +87,11 @@ void CheckRegistrations(const std::wstring& self, Findings& found) {
         const std::optional<std::wstring> manifest = ReadText(HKEY_CURRENT_USER, keyPath, nullptr);
         if (!manifest || manifest->empty()) {
             found.push_back({Severity::kProblem, label + ": not registered (HKCU\\" +
-                                                     ToNarrow(keyPath) + " names no manifest)"});
+                                                     ToNarrowShown(keyPath) +
+                                                     " names no manifest)"});
             continue;
         }
-        const std::string manifestPath = ToNarrow(*manifest);
+        const std::string manifestPath = ToNarrowShown(*manifest);
         if (!IsAbsoluteWindowsPath(manifestPath)) {
             found.push_back({Severity::kProblem, label + ": the registration names \"" +
                                                      manifestPath +
@@ -103,7 +105,7 @@ void CheckRegistrations(const std::wstring& self, Findings& found) {
             continue;
         }
         const Findings checked = CheckManifest(
-            bytes, {kHostName, manifestPath, ToNarrow(self), registration.mozilla}, label);
+            bytes, {kHostName, manifestPath, ToNarrowShown(self), registration.mozilla}, label);
         found.insert(found.end(), checked.begin(), checked.end());
     }
 }
@@ -120,7 +122,7 @@ std::vector<std::string> ReadPolicyList(HKEY root, const std::wstring& path) {
             break;
         }
         std::wstring text;
-        if (ReadRegistryText(key.get(), name, text)) entries.push_back(ToNarrow(text));
+        if (ReadRegistryText(key.get(), name, text)) entries.push_back(ToNarrowShown(text));
     }
     return entries;
 }
@@ -145,7 +147,8 @@ void CheckPolicies(Findings& found) {
                 ReadPolicyList(root, std::wstring(keyPath) + L"\\NativeMessagingBlocklist");
             policies.allowlist =
                 ReadPolicyList(root, std::wstring(keyPath) + L"\\NativeMessagingAllowlist");
-            const Findings judged = JudgePolicies(policies, kHostName, hive + ToNarrow(keyPath));
+            const Findings judged =
+                JudgePolicies(policies, kHostName, hive + ToNarrowShown(keyPath));
             found.insert(found.end(), judged.begin(), judged.end());
         }
     }
@@ -158,25 +161,25 @@ void CheckDaemon(Findings& found) {
     const std::wstring home = DaemonHome();
     if (!Exists(home)) {
         found.push_back({Severity::kWarning, "the daemon is not installed (no folder " +
-                                                 ToNarrow(home) +
+                                                 ToNarrowShown(home) +
                                                  "); starting it from the extension installs it"});
         return;
     }
-    found.push_back({Severity::kOk, "daemon home " + ToNarrow(home)});
+    found.push_back({Severity::kOk, "daemon home " + ToNarrowShown(home)});
     const std::wstring java = JavaRuntimePath();
     found.push_back(Exists(java)
-                        ? Finding{Severity::kOk, "Java runtime " + ToNarrow(java)}
-                        : Finding{Severity::kWarning, "no Java runtime at " + ToNarrow(java) +
+                        ? Finding{Severity::kOk, "Java runtime " + ToNarrowShown(java)}
+                        : Finding{Severity::kWarning, "no Java runtime at " + ToNarrowShown(java) +
                                                           "; starting the daemon installs it"});
     const std::string port = ReadDaemonPort();
     if (port.empty()) {
         found.push_back({Severity::kWarning, "no daemon port in " +
-                                                 ToNarrow(ExportedSettingsPath()) +
+                                                 ToNarrowShown(ExportedSettingsPath()) +
                                                  " (the daemon writes it when it runs)"});
         return;
     }
-    found.push_back({Severity::kOk,
-                     "daemon port " + port + " (from " + ToNarrow(ExportedSettingsPath()) + ")"});
+    found.push_back({Severity::kOk, "daemon port " + port + " (from " +
+                                        ToNarrowShown(ExportedSettingsPath()) + ")"});
     // As the host itself probes it: directly, whatever proxy is set.
     const Result answered = ProbeDaemon(port, kProbeSeconds * 1000);
     if (answered) {
@@ -195,7 +198,7 @@ void CheckDaemon(Findings& found) {
 std::string OpenCommandOf(const std::wstring& className) {
     const std::wstring command = L"Software\\Classes\\" + className + L"\\shell\\open\\command";
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        if (const auto text = ReadText(root, command, nullptr)) return ToNarrow(*text);
+        if (const auto text = ReadText(root, command, nullptr)) return ToNarrowShown(*text);
     }
     return "";
 }
@@ -255,9 +258,9 @@ void CheckAssociation(Findings& found) {
 }
 
 std::optional<std::string> EnvironmentVariable(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') return std::nullopt;
-    return std::string(value);
+    std::string value = ReadEnvironment(name);
+    if (value.empty()) return std::nullopt;
+    return value;
 }
 
 void CheckDownloads(Findings& found) {
@@ -281,10 +284,10 @@ void ShowLog(Findings& found) {
     const std::wstring path = LogFilePath();
     std::string text;
     if (path.empty() || !ReadWholeFile(path, text)) {
-        found.push_back({Severity::kOk, "log " + ToNarrow(path) + ": nothing logged"});
+        found.push_back({Severity::kOk, "log " + ToNarrowShown(path) + ": nothing logged"});
         return;
     }
-    found.push_back({Severity::kOk, "log " + ToNarrow(path) + ", its last lines:"});
+    found.push_back({Severity::kOk, "log " + ToNarrowShown(path) + ", its last lines:"});
     const std::string lines = LastLogLines(text, kLogLinesShown);
     size_t start = 0;
     while (start < lines.size()) {
@@ -308,7 +311,7 @@ void WriteReport(const std::string& report) {
     DWORD mode = 0;
     DWORD written = 0;
     if (::GetConsoleMode(out, &mode)) {
-        const std::wstring wide = ToWide(report);
+        const std::wstring wide = ToWideShown(report);
         ::WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {
         ::WriteFile(out, report.data(), static_cast<DWORD>(report.size()), &written, nullptr);
@@ -319,6 +322,25 @@ void WriteReport(const std::string& report) {
 
 int RunDiagnosis() {
     Findings found;
+    // Bound before any check, so that one missing is named rather than ending the report unseen.
+    // Should another fail at its first call after all, that line still ends the run (standard
+    // output is in text mode here, so its line end becomes CR LF as the report's do).
+    OweReply("problem: a system library could not be loaded; the report ends here\n", 1);
+    for (const char* dll : {"advapi32.dll", "shell32.dll", "shlwapi.dll", "ole32.dll",
+                            "version.dll", "winhttp.dll"}) {
+        if (!BindLibraries({dll})) {
+            found.push_back({Severity::kProblem,
+                             std::string(dll) + " cannot be loaded, so nothing was checked"});
+        }
+    }
+    if (found.empty() && !BindTransferLibraries()) {
+        found.push_back({Severity::kProblem,
+                         "a library that transfers need cannot be loaded, so nothing was checked"});
+    }
+    if (!found.empty()) {
+        WriteReport(FormatReport(found));
+        return DiagnosisExitCode(found);
+    }
     std::wstring self;
     GetHostExecutablePath(self);
     CheckHost(self, found);

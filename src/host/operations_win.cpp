@@ -69,8 +69,9 @@ bool WindowsOperations::CheckDefaultApplication() {
     return ::zendro::CheckDefaultApplication();
 }
 
-// The registry; the shell to tell it of the change and, when the user must choose, to open Windows'
-// Default apps page (in a COM apartment).
+// The registry; the shell for the log's line, to tell it of the change and, when the user must
+// choose, to open Windows' Default apps page (in a COM apartment). All bound before anything
+// changes, so a run never changes the association and then fails for its line.
 bool WindowsOperations::SetDefaultApplication() {
     if (!Bound({"advapi32.dll", "shell32.dll", "ole32.dll"})) {
         return unavailable_.SetDefaultApplication();

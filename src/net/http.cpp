@@ -127,8 +127,4 @@ std::string ChooseDownloadServerBaseUrl(const char* configured) {
     return kDefaultDownloadServer;
 }
 
-std::string DownloadServerBaseUrl() {
-    return ChooseDownloadServerBaseUrl(std::getenv(kDownloadServerVariable));
-}
-
 }  // namespace zendro

@@ -96,12 +96,15 @@ class PartialDownload {
   public:
     PartialDownload(std::wstring path, unsigned long long maxBytes)
         : path_(std::move(path)),
-          file_(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+          // Never an entry that is there already: a hard link planted in its place would have
+          // another file truncated and written over.
+          file_(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr)),
-          maxBytes_(maxBytes) {}
+          maxBytes_(maxBytes),
+          made_(static_cast<bool>(file_)) {}
     ~PartialDownload() {
         file_.reset();
-        if (!renamed_) DeleteFileWhenFree(path_);
+        if (made_ && !renamed_) DeleteFileWhenFree(path_);
     }
     PartialDownload(const PartialDownload&) = delete;
     PartialDownload& operator=(const PartialDownload&) = delete;
@@ -147,6 +150,7 @@ class PartialDownload {
     std::wstring path_;
     UniqueHandle file_;
     unsigned long long maxBytes_;
+    bool made_;  // what was there already is not this download's to remove
     unsigned long long size_ = 0;
     bool renamed_ = false;
     bool passedCap_ = false;

@@ -14,6 +14,7 @@
 #include "net/curl_owners_win.h"
 #include "net/http.h"
 #include "net/proxy.h"
+#include "win/environment_win.h"
 #include "win/late_binding_win.h"
 #include "win/text_win.h"
 
@@ -34,10 +35,7 @@ std::string Narrow(const UniqueGlobalText& text) {
 }
 
 // As libcurl reads the environment on Windows: any case of the name, an empty value is none.
-bool EnvironmentHolds(const std::string& name) {
-    char value[2];
-    return ::GetEnvironmentVariableA(name.c_str(), value, sizeof value) > 0;
-}
+bool EnvironmentHolds(const std::string& name) { return !ReadEnvironment(name).empty(); }
 
 struct UserProxySetting {
     bool autoDetect = false;
@@ -148,13 +146,7 @@ bool SplitUrl(const std::string& url, UrlParts& parts) {
     return true;
 }
 
-std::string EnvironmentValue(const std::string& name) {
-    std::string value(32767, '\0');
-    const DWORD length =
-        ::GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
-    value.resize(length < value.size() ? length : 0);
-    return value;
-}
+std::string EnvironmentValue(const std::string& name) { return ReadEnvironment(name); }
 
 // The fixed proxy of Windows' setting for the URL, "" when it has none or bypasses the host.
 std::string FixedProxy(const UserProxySetting& setting, const UrlParts& url) {

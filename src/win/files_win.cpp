@@ -48,31 +48,87 @@ bool DeleteFileWhenFree(const std::wstring& path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-bool RemoveFolderTree(const std::wstring& folder, bool waitForBusy) {
+UniqueHandle OpenEntryItself(const std::wstring& path) {
+    return UniqueHandle(::CreateFileW(
+        path.c_str(),
+        DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool IsPlainFolder(HANDLE entry) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileInformationByHandle(entry, &info) &&
+           SweepStepFor(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY,
+                        info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ==
+               SweepStep::kEmptyThenRemove;
+}
+
+namespace {
+
+// Marks the entry behind the handle for deletion when its last handle closes; a read-only one
+// loses that attribute first, which would refuse it.
+bool DeleteByHandle(HANDLE entry, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+        basic.FileAttributes = (attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+        if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return ::SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
+}
+
+// The names in the opened folder, read through its handle.
+std::vector<std::wstring> NamesIn(HANDLE folder) {
+    std::vector<std::wstring> names;
+    std::vector<ULONGLONG> buffer(8192);  // 64 KiB, aligned for the records
+    const DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof buffer[0]);
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+         ::GetFileInformationByHandleEx(folder, kind, buffer.data(), bytes);
+         kind = FileIdBothDirectoryInfo) {
+        const auto* record = reinterpret_cast<const unsigned char*>(buffer.data());
+        for (;;) {
+            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
+            const std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..") names.push_back(name);
+            if (info->NextEntryOffset == 0) break;
+            record += info->NextEntryOffset;
+        }
+    }
+    return names;
+}
+
+// Each entry is opened itself and judged by what the handle shows. A folder stays open, without
+// delete sharing, while what it holds is removed by paths through it: it cannot be renamed or
+// swapped for a junction meanwhile, so those paths lead only inside it.
+bool RemoveEntry(const std::wstring& path, bool waitForBusy) {
     const auto attempt = [waitForBusy](auto&& operation) {
         return waitForBusy ? RetryWhileBusy(operation) : operation();
     };
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (search) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring path = folder + L"\\" + name;
-            const DWORD attributes = found.dwFileAttributes;
-            if (attributes & FILE_ATTRIBUTE_READONLY) ClearReadOnly(path);
-            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                RemoveFolderTree(path, waitForBusy);
-            } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-                attempt([&] { return ::RemoveDirectoryW(path.c_str()) != 0; });
-            } else {
-                attempt([&] { return ::DeleteFileW(path.c_str()) != 0; });
-            }
-        } while (::FindNextFileW(search.get(), &found));
+    UniqueHandle entry;
+    if (!attempt([&] { return static_cast<bool>(entry = OpenEntryItself(path)); })) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    search.reset();
-    return attempt([&] { return ::RemoveDirectoryW(folder.c_str()) != 0; });
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(entry.get(), &info)) return false;
+    const DWORD attributes = info.dwFileAttributes;
+    if (SweepStepFor(attributes & FILE_ATTRIBUTE_DIRECTORY,
+                     attributes & FILE_ATTRIBUTE_REPARSE_POINT) == SweepStep::kEmptyThenRemove) {
+        for (const std::wstring& name : NamesIn(entry.get())) {
+            RemoveEntry(path + L"\\" + name, waitForBusy);
+        }
+    }
+    return attempt([&] { return DeleteByHandle(entry.get(), attributes); });
+}
+
+}  // namespace
+
+bool RemoveFolderTree(const std::wstring& folder, bool waitForBusy) {
+    return RemoveEntry(folder, waitForBusy);
 }
 
 bool GetHostExecutablePath(std::wstring& path) {

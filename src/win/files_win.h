@@ -40,10 +40,18 @@ void ClearReadOnly(const std::wstring& path);
 // program holds it. True when the file is gone, also when it was not there.
 bool DeleteFileWhenFree(const std::wstring& path);
 
-// Removes a folder with everything in it. Links and junctions inside are removed themselves, never
-// followed. With `waitForBusy` each entry that another program holds is waited for (files the run
-// itself made); without, it is left (what another run left: the next run tries again).
+// Removes a folder with everything in it, each entry through a handle to the entry itself. Links
+// and junctions, inside or in the folder's own place, are removed themselves, never followed.
+// With `waitForBusy` each entry that another program holds is waited for (files the run itself
+// made); without, it is left (what another run left: the next run tries again).
 bool RemoveFolderTree(const std::wstring& folder, bool waitForBusy);
+
+// Opens the entry itself, a link or junction rather than what it leads to, for reading its
+// attributes and deleting it; while the handle lives, no other program can rename or delete it.
+UniqueHandle OpenEntryItself(const std::wstring& path);
+
+// Whether the opened entry is a folder and no reparse point.
+bool IsPlainFolder(HANDLE entry);
 
 // The file this code was loaded from, exactly as the loader reports it; false when the path is
 // unknown or may have been cut short.

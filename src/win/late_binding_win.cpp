@@ -8,9 +8,14 @@
 namespace zendro {
 namespace {
 
-std::string& OwedFrame() {
-    static std::string frame;
-    return frame;
+struct Owed {
+    std::string frame;
+    int exitCode = 0;
+};
+
+Owed& OwedReply() {
+    static Owed owed;
+    return owed;
 }
 
 // No value handed back in place of the missing function could stand for failure to every caller:
@@ -20,10 +25,7 @@ std::string& OwedFrame() {
 // reached by a DLL or function that no operation expected to miss.
 FARPROC WINAPI OnBindingFailed(unsigned notification, PDelayLoadInfo) {
     if (notification != dliFailLoadLib && notification != dliFailGetProc) return nullptr;
-    const std::string& frame = OwedFrame();
-    std::fwrite(frame.data(), 1, frame.size(), stdout);
-    std::fflush(stdout);
-    ::ExitProcess(0);
+    ::ExitProcess(static_cast<UINT>(WriteOwedReply()));
 }
 
 }  // namespace
@@ -43,6 +45,13 @@ bool BindTransferLibraries() {
 
 void EndRunWhenABindingFails() { __pfnDliFailureHook2 = OnBindingFailed; }
 
-void OweReply(std::string frame) { OwedFrame() = std::move(frame); }
+void OweReply(std::string frame, int exitCode) { OwedReply() = {std::move(frame), exitCode}; }
+
+int WriteOwedReply() {
+    const Owed& owed = OwedReply();
+    std::fwrite(owed.frame.data(), 1, owed.frame.size(), stdout);
+    std::fflush(stdout);
+    return owed.exitCode;
+}
 
 }  // namespace zendro

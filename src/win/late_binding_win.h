@@ -18,11 +18,16 @@ bool BindLibraries(std::initializer_list<const char*> dlls);
 // certificate check (with the host name's ASCII form), and libsodium's random numbers.
 bool BindTransferLibraries();
 
-// From now on a DLL or function that cannot be bound at its first call ends the run: the reply
-// frame last set by OweReply (none at first) goes to standard output, and the exit code is 0.
+// From now on a DLL or function that cannot be bound at its first call ends the run with
+// EndRunWithOwedReply.
 void EndRunWhenABindingFails();
 
-// The frame to write should the run end that way: the reply the command owes when it fails.
-void OweReply(std::string frame);
+// What to write to standard output, and the exit code, should the run end early (a binding that
+// fails, an exception nobody caught): the reply the command owes when it fails. None at first.
+void OweReply(std::string frame, int exitCode = 0);
+
+// Writes the owed reply and gives the exit code that goes with it; what main returns, or the
+// process exits with, when the run cannot go on.
+int WriteOwedReply();
 
 }  // namespace zendro

@@ -7,7 +7,8 @@
 namespace zendro {
 
 // The log: %LOCALAPPDATA%\ZendroWebHost\host.log, and the same lines on standard error. Writing
-// it never fails a run: a line that cannot be written is dropped.
+// it never fails a run: a line that cannot be written to the file (no folder, no turn among the
+// user's hosts within a quarter of a second) is on standard error only.
 
 // What this run is doing (the command, or the shell hand-off), named in each of its lines. Set
 // once by main before the run's work starts.

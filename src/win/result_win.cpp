@@ -12,7 +12,7 @@ std::string WindowsErrorText(unsigned long code) {
     const DWORD length =
         ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
                          0, buffer, 511, nullptr);
-    return DescribeErrorCode(code, ToNarrow(std::wstring(buffer, length)));
+    return DescribeErrorCode(code, ToNarrowShown(std::wstring(buffer, length)));
 }
 
 Result FailedWithLastError(const std::string& step) {

@@ -46,4 +46,30 @@ std::string ToNarrow(const std::wstring& wide) {
     return narrow;
 }
 
+std::wstring ToWideShown(const std::string& narrow) {
+    if (narrow.empty() || narrow.size() > INT_MAX) return L"";
+    const int length = static_cast<int>(narrow.size());
+    // Without MB_ERR_INVALID_CHARS, an invalid sequence turns into U+FFFD.
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, narrow.data(), length, nullptr, 0);
+    if (needed <= 0) return L"";
+    std::wstring wide(static_cast<size_t>(needed), L'\0');
+    const int made = MultiByteToWideChar(CP_UTF8, 0, narrow.data(), length, wide.data(), needed);
+    wide.resize(made > 0 ? static_cast<size_t>(made) : 0);
+    return wide;
+}
+
+std::string ToNarrowShown(const std::wstring& wide) {
+    if (wide.empty() || wide.size() > INT_MAX) return "";
+    const int length = static_cast<int>(wide.size());
+    // Without WC_ERR_INVALID_CHARS, a lone surrogate turns into U+FFFD.
+    const int needed =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return "";
+    std::string narrow(static_cast<size_t>(needed), '\0');
+    const int made = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, narrow.data(), needed,
+                                         nullptr, nullptr);
+    narrow.resize(made > 0 ? static_cast<size_t>(made) : 0);
+    return narrow;
+}
+
 }  // namespace zendro

@@ -12,4 +12,9 @@ void ToNarrow(const std::wstring& wide, std::string& narrow);
 std::wstring ToWide(const std::string& narrow);
 std::string ToNarrow(const std::wstring& wide);
 
+// For text that is shown (the log, the --diagnose report) rather than used: the whole text always
+// converts, each invalid sequence or lone surrogate becoming U+FFFD.
+std::wstring ToWideShown(const std::string& narrow);
+std::string ToNarrowShown(const std::wstring& wide);
+
 }  // namespace zendro

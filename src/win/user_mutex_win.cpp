@@ -46,6 +46,11 @@ NamedMutex::~NamedMutex() {
 }
 
 UserMutex::UserMutex(const wchar_t* name, DWORD waitMs)
-    : NamedMutex(L"Local\\ZendroWebHost-" + UserSidText() + L"-" + name, waitMs) {}
+    : NamedMutex(L"Local\\ZendroWebHost-" + CurrentUserSid() + L"-" + name, waitMs) {}
+
+const std::wstring& CurrentUserSid() {
+    static const std::wstring sid = UserSidText();  // read once a run: a log line asks each time
+    return sid;
+}
 
 }  // namespace zendro

@@ -33,6 +33,10 @@ class NamedMutex {
     bool abandoned_ = false;
 };
 
+// The user's SID as text ("S-1-5-21-..."), read from the process token once; "" when it cannot be
+// read.
+const std::wstring& CurrentUserSid();
+
 // The mutex `name` shared by the hosts of this user in this session ("Local\ZendroWebHost-" + the
 // user's SID + "-" + `name`).
 class UserMutex : public NamedMutex {

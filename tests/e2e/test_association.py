@@ -143,6 +143,15 @@ def test_set_writes_exactly_the_seven_keys_and_unset_removes_them(wine, registry
         "unsetDefaultApplication: the .torrent and magnet association was removed"]
 
 
+def test_a_system_without_shell32_keeps_its_association_and_hears_failed(wine, registry):
+    """The line that reports a change finds the log through shell32: bound before anything is
+    written, so the run fails cleanly instead of ending at that line with the change made."""
+    env = {"WINEDLLOVERRIDES": f"{wine.env['WINEDLLOVERRIDES']};shell32=d"}
+    run = wine.send('{"text":"setDefaultApplication"}', env=env)
+    assert run.reply == "failed" and run.returncode == 0
+    assert not any(registry.exists(tree) for tree in ASSOCIATION_TREES)
+
+
 @pytest.mark.parametrize("changes, end", [
     (["setDefaultApplication"] * 4, "set"),
     (["setDefaultApplication", "unsetDefaultApplication"] * 2, None),

@@ -126,6 +126,16 @@ def test_the_health_check_loads_no_dll_beyond_what_a_trivial_host_loads(wine, tm
     assert loaded(EXE) == trivial
 
 
+def test_diagnose_names_a_library_it_cannot_load_and_exits_1(wine):
+    env = {"WINEDLLOVERRIDES": f"{wine.env['WINEDLLOVERRIDES']};version=d"}
+    run = wine.run(["--diagnose"], env=env, timeout=60)
+    lines = run.stdout.decode("utf-8").splitlines()
+    assert run.returncode == 1
+    # Wine's shell32 and others import version.dll, and are named too.
+    assert "problem: version.dll cannot be loaded, so nothing was checked" in lines, lines
+    assert all(line.startswith("problem: ") for line in lines), lines
+
+
 def test_file_version_comes_from_the_one_project_version():
     version = re.search(r"project\(ZendroWebHost VERSION ([0-9.]+)", (ROOT / "CMakeLists.txt").read_text())
     expected = ", ".join(version.group(1).split("."))

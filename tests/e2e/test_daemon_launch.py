@@ -2,6 +2,7 @@
 Java runtime hidden and outside the browser's job, and waiting for a stand-in daemon."""
 
 import json
+import os
 import re
 import shutil
 import subprocess
@@ -455,6 +456,21 @@ def test_a_temporary_folder_deeper_than_260_characters_works(launch):
         assert not (launch.wine.profile / "AppData" / "Local" / "Temp" / "ZendroWebHost").exists()
     finally:
         shutil.rmtree(launch.wine.drive_c / "deep-temp", ignore_errors=True)
+
+
+def test_a_host_folder_that_another_user_owns_is_left_for_one_of_the_users_own(launch):
+    """Made first by someone else (in a shared temporary folder), with whatever access list they
+    chose: the run works in Windows' default temporary folder of the user instead."""
+    launch.host_temp.mkdir(parents=True)
+    os.chown(launch.host_temp, 4242, 4242)  # to Wine, a user other than the one running the host
+    own = launch.wine.profile / "AppData" / "Local" / "Temp" / "ZendroWebHost"
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port)
+    assert run.reply == "started"
+    assert list(launch.host_temp.iterdir()) == []
+    [ran] = launch.installer_runs()
+    assert launch.wine.to_windows(own) + "\\run-" in ran, ran
+    assert not own.exists()  # and it went with the run
 
 
 def test_leftovers_go_but_links_and_what_is_not_a_run_folder_stay(launch, tmp_path):

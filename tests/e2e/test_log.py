@@ -63,6 +63,23 @@ def test_past_its_size_the_log_moves_to_host_log_1_replacing_it(wine, log):
     assert NO_PORT_LINE.fullmatch(wine.log_text().rstrip("\n"))
 
 
+def test_a_log_that_cannot_move_aside_is_cut_back_to_its_newest_lines(wine, log):
+    """host.log.1 a folder: no rotation can succeed, so the log keeps its newest whole lines and
+    stays under twice the limit; the runs are as quick as ever."""
+    log.mkdir(parents=True)
+    (log / "host.log.1").mkdir()
+    filler = "2026-01-01T00:00:00.000Z pid 1 filler: " + "f" * 60 + "\n"
+    (log / "host.log").write_text(filler * ((2 * LIMIT - 200) // len(filler)))
+    runs = [wine.send(NO_PORT) for _ in range(3)]
+    assert [run.reply for run in runs] == ["parse message failed"] * 3
+    assert max(run.seconds for run in runs) < 3, [run.seconds for run in runs]
+    assert (log / "host.log.1").is_dir()
+    lines = wine.log_text().splitlines()
+    assert len(wine.log_text().encode()) <= LIMIT // 2 + 3 * len(lines[-1]) + 3
+    assert all(LINE.fullmatch(line) for line in lines)
+    assert [bool(NO_PORT_LINE.fullmatch(line)) for line in lines[-4:]] == [False, True, True, True]
+
+
 def test_four_hosts_logging_at_once_leave_only_whole_lines(wine, log, tmp_path):
     """Started just under the limit, so that a rotation falls among the runs: a line cut in two,
     two lines run together, or a second rotation (which would drop the full log) all show."""

@@ -206,16 +206,25 @@ def test_a_bad_proxy_ends_the_installer_download_in_bounded_time(launch, configu
     print(f"{source} {scheme} {'silent' if peer else 'dead'} proxy: {run.seconds:.1f} s")
 
 
-@pytest.mark.parametrize("source, script, says", [
-    ("windows", "", "go through the proxy http://127.0.0.1:3128 (Windows' setting)"),
-    ("windows", "http://wpad.example/proxy.pac",
+@pytest.mark.parametrize("source, address, script, says", [
+    ("windows", "127.0.0.1:3128", "", "go through the proxy http://127.0.0.1:3128 (Windows' setting)"),
+    ("windows", "127.0.0.1:3128", "http://wpad.example/proxy.pac",
      "follow a configuration script http://wpad.example/proxy.pac, else the proxy "
      "http://127.0.0.1:3128 (Windows' setting)"),
-    ("http_proxy", "", "go through the proxy http://127.0.0.1:3128 (from http_proxy)"),
+    ("http_proxy", "127.0.0.1:3128", "", "go through the proxy http://127.0.0.1:3128 (from http_proxy)"),
+    # Characters outside any ANSI code page, and one inside it that is not ASCII: read through
+    # the code page, the first turned into '?' and the second into a byte that is not UTF-8.
+    ("http_proxy", "pr\u00f8xy-\u4e2d.example:3128", "",
+     "go through the proxy http://pr\u00f8xy-\u4e2d.example:3128 (from http_proxy)"),
 ])
-def test_diagnose_names_the_proxy_that_transfers_would_use(wine, configure, source, script, says):
-    env = configure(source, "127.0.0.1:3128", script=script)
+def test_diagnose_names_the_proxy_that_transfers_would_use(wine, configure, source, address,
+                                                           script, says):
+    env = configure(source, address, script=script)
     server = "http://download.example"  # never asked: the report stays on the machine
-    run = wine.run(["--diagnose"], env={**env, "ZENDRO_DOWNLOAD_SERVER": server}, timeout=60)
+    # Wine reads the Linux environment in the locale's character set.
+    run = wine.run(["--diagnose"], timeout=60,
+                   env={**env, "ZENDRO_DOWNLOAD_SERVER": server, "LC_ALL": "C.UTF-8"})
     lines = run.stdout.decode("utf-8").splitlines()
     assert f"ok: transfers to {server} {says}" in lines, lines
+    # The whole report, up to the log at its end.
+    assert lines[0].startswith("ok: ZendroWebHost ") and lines[-1].startswith("ok: log"), lines

@@ -23,6 +23,14 @@ TEST(ShouldRotateLog, OnlyWhenTheLineWouldCarryAFileBeyondTheLimit) {
     EXPECT_TRUE(ShouldRotateLog(kLogLimitBytes * 3, 1));
 }
 
+TEST(LogCutBack, KeepsTheNewestWholeLinesOfTheLastHalf) {
+    EXPECT_EQ(LogCutBackOffset(kLogLimitBytes * 2 + 7), kLogLimitBytes * 3 / 2 + 7);
+    EXPECT_EQ(LogCutBackOffset(kLogLimitBytes / 2), 0u);
+    EXPECT_EQ(WholeLinesFrom("ne\nb\nc\n", 9), "b\nc\n");  // the cut line goes
+    EXPECT_EQ(WholeLinesFrom("a\nb\n", 0), "a\nb\n");      // the file's start is a line's
+    EXPECT_EQ(WholeLinesFrom("no line end", 3), "");
+}
+
 struct Redaction {
     const char* item;
     const char* logged;

@@ -47,6 +47,34 @@ TEST(IsRemovableRunFolder, OnlyPlainFoldersNamedAsRunsMake) {
     }
 }
 
+TEST(SweepStepFor, DescendsIntoPlainFoldersOnly) {
+    EXPECT_EQ(SweepStepFor(true, false), SweepStep::kEmptyThenRemove);
+    EXPECT_EQ(SweepStepFor(true, true), SweepStep::kRemoveItself);   // a junction, a folder link
+    EXPECT_EQ(SweepStepFor(false, true), SweepStep::kRemoveItself);  // a file link
+    EXPECT_EQ(SweepStepFor(false, false), SweepStep::kRemoveItself);
+}
+
+TEST(TemporaryFolderSecurity, ProtectedForTheUserAndSystemAndUsedOnlyWhenTheirOwn) {
+    const std::wstring user = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+    const std::wstring sddl = OwnFolderSecurity(user);
+    EXPECT_EQ(sddl.rfind(L"O:" + user + L"D:P(", 0), 0u) << sddl;  // owned, inheriting nothing
+    std::vector<std::wstring> trustees;  // each entry: (allow;inherited by all;all access;;;who)
+    for (size_t at = sddl.find(L'('); at != std::wstring::npos; at = sddl.find(L'(', at + 1)) {
+        const std::wstring ace = sddl.substr(at + 1, sddl.find(L')', at) - at - 1);
+        EXPECT_EQ(ace.rfind(L"A;OICI;FA;;;", 0), 0u) << ace;
+        trustees.push_back(ace.substr(ace.rfind(L';') + 1));
+    }
+    EXPECT_EQ(trustees, (std::vector<std::wstring>{user, L"SY"}));
+    EXPECT_EQ(OwnFolderSecurity(L""), L"");  // never a list without the user in it
+
+    EXPECT_TRUE(IsUsersOwnFolder(user, user));
+    for (const wchar_t* other :
+         {L"S-1-5-21-1004336348-1177238915-682003330-1002", L"S-1-5-32-544", L"S-1-5-18", L""}) {
+        EXPECT_FALSE(IsUsersOwnFolder(other, user)) << other;
+    }
+    EXPECT_FALSE(IsUsersOwnFolder(L"", L""));  // an unknown user owns nothing
+}
+
 TEST(ExtendedLengthPath, PrefixesDriveAndSharePathsOnce) {
     EXPECT_EQ(ExtendedLengthPath(L"C:\\Users\\u\\Temp"), L"\\\\?\\C:\\Users\\u\\Temp");
     EXPECT_EQ(ExtendedLengthPath(L"\\\\server\\share\\t"), L"\\\\?\\UNC\\server\\share\\t");

@@ -25,5 +25,12 @@ TEST(TextConversion, FailureKeepsWhatTheOutputHeld) {
     EXPECT_EQ(narrow, "kept");
 }
 
+TEST(TextConversion, ShownTextMarksEachBadSequenceAndKeepsTheRest) {
+    EXPECT_EQ(ToWideShown("a\xC3(b\xFF"), L"a\uFFFD(b\uFFFD");
+    EXPECT_EQ(ToNarrowShown(L"a" + std::wstring(1, wchar_t(0xD800)) + L"\u00FC"),
+              "a\xEF\xBF\xBD\xC3\xBC");
+    EXPECT_EQ(ToWideShown(""), L"");
+}
+
 }  // namespace
 }  // namespace zendro
