@@ -1,6 +1,7 @@
 #include "base/redact.h"
 
 #include <array>
+#include <cstring>
 
 namespace zendro {
 namespace {
@@ -52,6 +53,21 @@ bool IsHiddenHeader(std::string_view line) {
     return false;
 }
 
+// libcurl names the user it signs in as ("Proxy auth using Basic with user 'name'"): the name
+// goes too.
+std::string WithoutUserNamed(std::string text) {
+    static constexpr std::string_view kWithUser = "with user '";
+    size_t start = text.find(kWithUser);
+    while (start != std::string::npos) {
+        start += kWithUser.size();
+        const size_t end = text.find('\'', start);
+        if (end == std::string::npos) break;
+        text.replace(start, end - start, kHiddenMark);
+        start = text.find(kWithUser, start + std::strlen(kHiddenMark) + 1);
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string WithoutUrlCredentials(std::string_view text) {
@@ -88,7 +104,7 @@ std::string RedactTrace(std::string_view text) {
         } else if (hiding && continuation) {
             shown.append(" ").append(kHiddenMark);
         } else {
-            shown += WithoutUrlCredentials(line);
+            shown += WithoutUserNamed(WithoutUrlCredentials(line));
             hiding = false;
         }
         shown += ending;

@@ -22,7 +22,8 @@ std::string WithoutUrlCredentials(std::string_view text);
 
 // One piece of libcurl's trace (a text line, or a block of header lines) as it may be shown: the
 // values of Authorization, Proxy-Authorization, Cookie, Set-Cookie and X-Transmission-Session-Id
-// (and their continuation lines) replaced by kHiddenMark, and every line WithoutUrlCredentials.
+// (and their continuation lines) replaced by kHiddenMark, as is the user libcurl names in "with
+// user '<name>'", and every line WithoutUrlCredentials.
 // Line ends stay as they are.
 std::string RedactTrace(std::string_view text);
 

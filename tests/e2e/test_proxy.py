@@ -265,7 +265,7 @@ def test_a_bad_proxy_ends_the_installer_download_in_bounded_time(launch, configu
     ("http_proxy", "127.0.0.1:3128", "", "go through the proxy http://127.0.0.1:3128 (from http_proxy)"),
     # A user and a password (one holding "#", "?" and "/") are never shown.
     ("ALL_PROXY", "u:pa#s?w/rd@127.0.0.1:3128", "",
-     "go through the proxy http://127.0.0.1:3128 (from ALL_PROXY)"),
+     "go through the proxy http://127.0.0.1:3128 (from all_proxy)"),
 ])
 def test_diagnose_names_the_proxy_that_transfers_would_use(wine, configure, source, address, script,
                                                            says):

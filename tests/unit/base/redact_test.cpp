@@ -45,6 +45,9 @@ TEST(RedactTrace, HidesCredentialHeadersAndSessionIdsKeepingLineEnds) {
               "Cookies: a\r\nX-Cookie: b\r\nSet-Cookie2 c\n\tfolded\n");
     EXPECT_EQ(RedactTrace("Uses proxy env variable ALL_PROXY == 'u:p@h:1'\n"),
               "Uses proxy env variable ALL_PROXY == 'h:1'\n");
+    EXPECT_EQ(RedactTrace("Proxy auth using Basic with user 'bob'\n"),
+              "Proxy auth using Basic with user '[hidden]'\n");
+    EXPECT_EQ(RedactTrace("with user 'a' with user 'b"), "with user '[hidden]' with user 'b");
 }
 
 }  // namespace
