@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace zendro {
 namespace {
@@ -26,8 +27,8 @@ bool IsWindowsPath(std::string_view run) {
     return drive || run.substr(0, 2) == "\\\\";
 }
 
-// One run between separators, its credentials dropped.
-std::string RunWithoutCredentials(std::string_view run) {
+// One run between separators, with what one of the two rules below drops dropped.
+std::string DropOnce(std::string_view run) {
     const size_t at = run.rfind('@');
     if (at == std::string_view::npos) return std::string(run);
     const size_t scheme = run.find("://");
@@ -38,6 +39,17 @@ std::string RunWithoutCredentials(std::string_view run) {
         return std::string(run);
     }
     return std::string(run.substr(at + 1));
+}
+
+// One run between separators, its credentials dropped: the rules apply until neither drops more
+// (after a URL's credentials, an "@" before its "://" may still end a "user:password@"). Each
+// round that changes the run shortens it.
+std::string RunWithoutCredentials(std::string_view run) {
+    std::string shown(run);
+    for (std::string next = DropOnce(shown); next != shown; next = DropOnce(shown)) {
+        shown = std::move(next);
+    }
+    return shown;
 }
 
 constexpr std::array<std::string_view, 5> kHiddenHeaders = {
@@ -66,6 +78,11 @@ std::string WithoutUserNamed(std::string text) {
         start = text.find(kWithUser, start + std::strlen(kHiddenMark) + 1);
     }
     return text;
+}
+
+// A folded header line: it continues the one before.
+bool IsContinuation(std::string_view line) {
+    return !line.empty() && (line[0] == ' ' || line[0] == '\t');
 }
 
 }  // namespace
@@ -97,14 +114,17 @@ std::string RedactTrace(std::string_view text) {
         if (content > 0 && line[content - 1] == '\r') --content;
         const std::string_view ending = line.substr(content);
         line = line.substr(0, content);
-        const bool continuation = !line.empty() && (line[0] == ' ' || line[0] == '\t');
-        if (IsHiddenHeader(line)) {
-            shown.append(line.substr(0, line.find(':') + 1)).append(" ").append(kHiddenMark);
+        // A line is judged as it stands and as it would be shown: dropping credentials may leave
+        // a hidden header's name, or a blank, at its start.
+        const std::string cleaned = WithoutUserNamed(WithoutUrlCredentials(line));
+        const std::string_view header = IsHiddenHeader(line) ? line : std::string_view(cleaned);
+        if (IsHiddenHeader(header)) {
+            shown.append(header.substr(0, header.find(':') + 1)).append(" ").append(kHiddenMark);
             hiding = true;
-        } else if (hiding && continuation) {
+        } else if (hiding && (IsContinuation(line) || IsContinuation(cleaned))) {
             shown.append(" ").append(kHiddenMark);
         } else {
-            shown += WithoutUserNamed(WithoutUrlCredentials(line));
+            shown += cleaned;
             hiding = false;
         }
         shown += ending;
