@@ -112,14 +112,6 @@ TEST(DescribeSignatureTime, IsTheUtcTimeAndTheSeconds) {
     EXPECT_EQ(DescribeSignatureTime(0), "no time");
 }
 
-TEST(IsRollback, OnlyAnOlderTimeThanOneAccepted) {
-    EXPECT_FALSE(IsRollback(std::nullopt, 0));
-    EXPECT_FALSE(IsRollback(uint64_t{5}, 5));
-    EXPECT_FALSE(IsRollback(uint64_t{5}, 6));
-    EXPECT_TRUE(IsRollback(uint64_t{5}, 4));
-    EXPECT_TRUE(IsRollback(uint64_t{1}, SignatureTimestamp("my comment")));
-}
-
 TEST(TrustedCommentNamesFile, WantsOneFileFieldNamingExactlyThatFile) {
     for (const char* comment : {"timestamp:1\tfile:a.zip\thashed", "file:a.zip", "x\tfile:a.zip",
                                 "file:a.zip\tfile:a.zip"}) {
