@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/redact.h"
+
 namespace zendro {
 namespace {
 
@@ -39,7 +41,7 @@ std::string FormatLogLine(const LogTime& time, unsigned long processId, std::str
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", time.year, time.month,
                   time.day, time.hour, time.minute, time.second, time.millisecond);
     return std::string(stamp) + " pid " + std::to_string(processId) + " " +
-           WithoutControls(context) + ": " + WithoutControls(message) + "\n";
+           WithoutControls(context) + ": " + WithoutControls(WithoutUrlCredentials(message)) + "\n";
 }
 
 bool ShouldRotateLog(uint64_t size, uint64_t lineBytes) {

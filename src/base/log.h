@@ -17,7 +17,8 @@ struct LogTime {  // UTC
 };
 
 // "2026-12-09T19:12:18.123Z pid 4242 <context>: <message>\n". Control characters in the context
-// and message become blanks, so one call is always one line.
+// and message become blanks, so one call is always one line; a URL that the message quotes (a
+// cause may quote a proxy) loses its user name and password (WithoutUrlCredentials).
 std::string FormatLogLine(const LogTime& time, unsigned long processId, std::string_view context,
                           std::string_view message);
 

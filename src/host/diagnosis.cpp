@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/json.h"
+#include "base/redact.h"
 
 namespace zendro {
 namespace {
@@ -73,7 +74,8 @@ std::string FormatReport(const Findings& findings) {
         report += finding.severity == Severity::kOk        ? "ok: "
                   : finding.severity == Severity::kWarning ? "warning: "
                                                            : "problem: ";
-        report += Clean(finding.text) + "\r\n";
+        // Whatever a finding quotes (a proxy, a URL, a cause) shows no user name or password.
+        report += Clean(WithoutUrlCredentials(finding.text)) + "\r\n";
     }
     return report;
 }

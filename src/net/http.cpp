@@ -33,6 +33,18 @@ bool IsHostCharacter(char c) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The length of the scheme before "://" (letters, digits, "+", "-", "."), or 0 when `url` starts
+// with none.
+size_t SchemeLength(std::string_view url) {
+    const size_t end = url.find("://");
+    if (end == 0 || end == std::string_view::npos) return 0;
+    for (size_t i = 0; i < end; ++i) {
+        const char c = url[i];
+        if (!IsHostCharacter(c) && c != '+') return 0;
+    }
+    return end;
+}
+
 bool IsHttps(std::string_view url) {
     static constexpr std::string_view kHttps = "https://";
     return url.size() >= kHttps.size() &&
@@ -80,20 +92,27 @@ size_t AppendToBoundedText(char* data, size_t size, size_t count, void* target) 
     return length;
 }
 
+StatusVerdict JudgeDownloadStatus(long status) {
+    if (status >= 100 && status < 200) return StatusVerdict::kMoreHeaders;
+    return status >= 200 && status < 300 ? StatusVerdict::kFile : StatusVerdict::kNoFile;
+}
+
 bool FitsDownloadCap(unsigned long long received, size_t incoming, unsigned long long maxBytes) {
     return received <= maxBytes && incoming <= maxBytes - received;
 }
 
 std::string UrlForLog(std::string_view url) {
-    const size_t end = std::min(url.find_first_of("?#"), url.size());
-    std::string_view kept = url.substr(0, end);
-    const size_t scheme = kept.find("://");
-    const size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
-    const size_t slash = std::min(kept.find('/', authority), kept.size());
-    const size_t at = kept.substr(0, slash).rfind('@');
-    std::string shown(kept.substr(0, authority));
-    shown += kept.substr(at == std::string_view::npos || at < authority ? authority : at + 1);
-    if (end < url.size()) shown += url[end] == '?' ? "?..." : "#...";
+    const size_t scheme = SchemeLength(url);
+    const size_t authority = scheme == 0 ? 0 : scheme + 3;
+    // The user name and password end at the last "@", wherever it is: a password may hold "/",
+    // "?", "#" or "@" of its own, and none of it may show.
+    const size_t at = url.rfind('@');
+    const std::string_view rest =
+        url.substr(at == std::string_view::npos || at < authority ? authority : at + 1);
+    const size_t end = std::min(rest.find_first_of("?#"), rest.size());
+    std::string shown(url.substr(0, authority));
+    shown += rest.substr(0, end);
+    if (end < rest.size()) shown += rest[end] == '?' ? "?..." : "#...";
     return shown;
 }
 

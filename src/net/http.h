@@ -28,19 +28,30 @@ inline constexpr char kSessionHeaderName[] = "X-Transmission-Session-Id";
 inline constexpr char kDefaultDownloadServer[] = ZENDRO_BUILTIN_DOWNLOAD_SERVER;
 inline constexpr char kDownloadServerVariable[] = "ZENDRO_DOWNLOAD_SERVER";
 
-// Fetches `url`; success puts the whole response body (whatever the HTTP status) into `body`, a
-// failure leaves `body` alone. A body that grows past `limit` bytes fails the transfer at once, so
-// a hostile server cannot fill memory. A failure's step is "fetching <url>" (UrlForLog) and its
-// cause libcurl's error text or the cap the body would pass.
+// Fetches `url`; success puts the whole response body into `body`, a failure leaves `body` alone.
+// Only a 2xx answer is a body: any other status (an error page, a redirect) ends the transfer
+// at the end of its headers, before a byte of its body is read. A body that grows past `limit`
+// bytes fails the transfer at once, so a hostile server cannot fill memory. A failure's step is
+// "fetching <url>" (UrlForLog) and its cause libcurl's error text, the status (kStatusCause) or the
+// cap the body would pass.
 Result HttpGetToString(const std::string& url, std::string& body,
                        size_t limit = std::numeric_limits<size_t>::max());
 
 // Fetches `url` into a partial file beside `path`, which replaces any file at `path` once the whole
-// body has arrived. An empty body, a failed transfer, or a body that is announced as or grows
-// longer than `maxBytes` fails (at once, not at its end), removes the partial file and leaves
-// `path` alone; the causes are those of HttpGetToString, or "an empty body".
+// body has arrived. An answer whose status is not 2xx, an empty body, a failed transfer, or a
+// body that is announced as or grows longer than `maxBytes` fails (at once, not at its end),
+// removes the partial file and leaves `path` alone; the causes are those of HttpGetToString, or
+// "an empty body".
 Result HttpDownloadToFile(const std::string& url, const std::wstring& path,
                           unsigned long long maxBytes);
+
+// What the status of an answer says of the body that follows its headers: 1xx, another answer's
+// headers follow; 2xx, it is the file; anything else, it is none (an error page, a redirect) and
+// is not read.
+enum class StatusVerdict { kMoreHeaders, kFile, kNoFile };
+StatusVerdict JudgeDownloadStatus(long status);
+// The cause of a download that a status ended: "the server answered with status <status>".
+inline constexpr char kStatusCause[] = "the server answered with status ";
 
 // Whether `incoming` more bytes after `received` keep a download within `maxBytes`.
 bool FitsDownloadCap(unsigned long long received, size_t incoming, unsigned long long maxBytes);
@@ -76,8 +87,9 @@ size_t AppendToBoundedText(char* data, size_t size, size_t count, void* target);
 // any case; a target without a scheme is one libcurl would fetch over HTTP.
 bool KeepsTransport(std::string_view source, std::string_view target);
 
-// `url` as the log may show it: without user name and password, query or fragment, which may
-// carry credentials or tokens.
+// `url` as the log may show it: without user name and password (all before its last "@", so a
+// password holding "/", "?" or "#" goes too), query or fragment, which may carry credentials or
+// tokens. A proxy given without its scheme ("user:password@host:port") loses them the same way.
 std::string UrlForLog(std::string_view url);
 
 // "http://127.0.0.1:" + port, the daemon's web root.

@@ -3,9 +3,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
+#include <new>
+#include <string_view>
 #include <utility>
 
+#include "base/redact.h"
 #include "net/curl_owners_win.h"
 #include "net/http.h"
 #include "net/proxy_win.h"
@@ -15,6 +19,27 @@
 #include "win/result_win.h"
 
 namespace zendro {
+
+namespace {
+
+// libcurl's trace, as CURLOPT_VERBOSE alone would write it to standard error ("* " before a text,
+// "< " before a header line received, "> " before the headers sent; no bodies), but with no
+// secret in it: Firefox shows a host's standard error in its Browser Console.
+int TraceToStandardError(CURL*, curl_infotype type, char* data, size_t size, void*) {
+    static constexpr const char* kPrefixes[] = {"* ", "< ", "> "};
+    if (type != CURLINFO_TEXT && type != CURLINFO_HEADER_IN && type != CURLINFO_HEADER_OUT) {
+        return 0;
+    }
+    try {
+        const std::string shown = kPrefixes[type] + RedactTrace(std::string_view(data, size));
+        std::fwrite(shown.data(), 1, shown.size(), stderr);
+    } catch (const std::bad_alloc&) {
+        // A trace line is not worth a failed transfer.
+    }
+    return 0;
+}
+
+}  // namespace
 
 void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeoutSeconds,
                                  curl_write_callback write, void* target, Route route) {
@@ -26,6 +51,7 @@ void ApplyCommonTransferSettings(CURL* curl, const std::string& url, long timeou
     }
     curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, TraceToStandardError);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeoutSeconds);
@@ -63,6 +89,40 @@ std::string CapText(unsigned long long maxBytes) {
     return "the body passes its cap of " + std::to_string(maxBytes) + " bytes";
 }
 
+// Ends a download at the end of an answer's headers unless its status says a file follows, so
+// nothing of an error page is read, let alone kept.
+class StatusGate {
+  public:
+    explicit StatusGate(CURL* curl) : curl_(curl) {
+        curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, AtHeaderLine);
+        curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+        // A proxy's answer to CONNECT is not the server's: only the server's status counts.
+        curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    }
+    StatusGate(const StatusGate&) = delete;
+    StatusGate& operator=(const StatusGate&) = delete;
+
+    // The status that ended the transfer, or 0.
+    long refused() const { return refused_; }
+    std::string RefusalText() const { return kStatusCause + std::to_string(refused_); }
+
+  private:
+    static size_t AtHeaderLine(char* data, size_t size, size_t count, void* self) {
+        auto& gate = *static_cast<StatusGate*>(self);
+        const size_t length = size * count;
+        const std::string_view line(data, length);
+        if (line != "\r\n" && line != "\n") return length;
+        long status = 0;
+        curl_easy_getinfo(gate.curl_, CURLINFO_RESPONSE_CODE, &status);
+        if (JudgeDownloadStatus(status) != StatusVerdict::kNoFile) return length;
+        gate.refused_ = status;
+        return 0;
+    }
+
+    CURL* curl_;
+    long refused_ = 0;
+};
+
 }  // namespace
 
 Result HttpGetToString(const std::string& url, std::string& body, size_t limit) {
@@ -71,8 +131,10 @@ Result HttpGetToString(const std::string& url, std::string& body, size_t limit) 
     BoundedText received{{}, limit};
     ApplyCommonTransferSettings(curl.get(), url, kTransferTimeoutSeconds, AppendToBoundedText,
                                 &received);
+    const StatusGate gate(curl.get());
     std::string cause;
     const CURLcode code = PerformTransfer(curl, cause);
+    if (gate.refused() != 0) return FetchFailed(url, gate.RefusalText());
     if (code == CURLE_WRITE_ERROR) {
         // The callback refused the piece that would pass the limit (or memory ran out).
         return FetchFailed(url, CapText(limit));
@@ -169,6 +231,7 @@ Result HttpDownloadToFile(const std::string& url, const std::wstring& path,
         if (!curl) return FetchFailed(url, "libcurl could not make a handle");
         ApplyCommonTransferSettings(curl.get(), url, kNoTransferTimeout, PartialDownload::Append,
                                     &download);
+        const StatusGate gate(curl.get());
         curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, kStalledBytesPerSecond);
         curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
         // A longer announced length is refused before the body (the callback catches the rest).
@@ -177,6 +240,7 @@ Result HttpDownloadToFile(const std::string& url, const std::wstring& path,
                              maxBytes, std::numeric_limits<curl_off_t>::max())));
         std::string cause;
         const CURLcode code = PerformTransfer(curl, cause);
+        if (gate.refused() != 0) return FetchFailed(url, gate.RefusalText());
         if (code == CURLE_FILESIZE_EXCEEDED || download.passedCap()) {
             return FetchFailed(url, CapText(maxBytes));
         }

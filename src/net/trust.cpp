@@ -1,6 +1,7 @@
 #include "net/trust.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace zendro {
@@ -185,18 +186,70 @@ bool TrustedCommentNamesFile(std::string_view comment, std::string_view fileName
     }
 }
 
-bool VerifySignature(const PublicKey& signer, const Signature& signature, const FileDigest& digest,
-                     std::string_view fileName) {
-    if (crypto_sign_verify_detached(signature.signature.data(), digest.data(), digest.size(),
-                                    signer.key.data()) != 0) {
-        return false;
-    }
+bool VerifyTrustedComment(const PublicKey& signer, const Signature& signature,
+                          std::string_view fileName) {
     std::string signedTail(signature.signature.begin(), signature.signature.end());
     signedTail += signature.trustedComment;
     return crypto_sign_verify_detached(signature.globalSignature.data(),
                                        reinterpret_cast<const unsigned char*>(signedTail.data()),
                                        signedTail.size(), signer.key.data()) == 0 &&
            TrustedCommentNamesFile(signature.trustedComment, fileName);
+}
+
+bool VerifySignature(const PublicKey& signer, const Signature& signature, const FileDigest& digest,
+                     std::string_view fileName) {
+    return crypto_sign_verify_detached(signature.signature.data(), digest.data(), digest.size(),
+                                       signer.key.data()) == 0 &&
+           VerifyTrustedComment(signer, signature, fileName);
+}
+
+uint64_t SignatureTimestamp(std::string_view comment) {
+    static constexpr std::string_view kTimestampField = "timestamp:";
+    bool found = false;
+    uint64_t earliest = 0;
+    for (;;) {
+        const size_t end = comment.find('\t');
+        const std::string_view field = comment.substr(0, end);
+        if (StartsWith(field, kTimestampField)) {
+            const std::string_view digits = field.substr(kTimestampField.size());
+            uint64_t value = 0;
+            if (digits.empty()) return 0;
+            for (const char c : digits) {
+                const auto digit = static_cast<unsigned>(c - '0');
+                if (digit > 9 || value > (UINT64_MAX - digit) / 10) return 0;
+                value = value * 10 + digit;
+            }
+            earliest = found ? std::min(earliest, value) : value;
+            found = true;
+        }
+        if (end == std::string_view::npos) return earliest;
+        comment.remove_prefix(end + 1);
+    }
+}
+
+std::string DescribeSignatureTime(uint64_t timestamp) {
+    if (timestamp == 0) return "no time";
+    // Days since 1970-01-01 to a civil date (proleptic Gregorian), after H. Hinnant.
+    const uint64_t days = timestamp / 86400;
+    const uint64_t second = timestamp % 86400;
+    const uint64_t z = days + 719468;
+    const uint64_t era = z / 146097;
+    const uint64_t dayOfEra = z - era * 146097;
+    const uint64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const uint64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const uint64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const uint64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    const uint64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    const uint64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[96] = {};
+    std::snprintf(
+        text, sizeof text, "%04llu-%02llu-%02lluT%02llu:%02llu:%02lluZ (timestamp %llu)",
+        static_cast<unsigned long long>(year), static_cast<unsigned long long>(month),
+        static_cast<unsigned long long>(day), static_cast<unsigned long long>(second / 3600),
+        static_cast<unsigned long long>(second / 60 % 60),
+        static_cast<unsigned long long>(second % 60), static_cast<unsigned long long>(timestamp));
+    return text;
 }
 
 }  // namespace zendro

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,10 +87,31 @@ std::string SignedFileName(std::string_view url);
 // An empty `fileName` matches nothing.
 bool TrustedCommentNamesFile(std::string_view comment, std::string_view fileName);
 
+// What can be checked of a signature before the file it signs is fetched: minisign's global
+// signature over the signature and the trusted comment, by `signer`, and that the trusted comment
+// names `fileName`.
+bool VerifyTrustedComment(const PublicKey& signer, const Signature& signature,
+                          std::string_view fileName);
+
 // minisign's two checks, the signature over the file's digest and the global signature over the
 // signature and the trusted comment, each by `signer`; and then that the trusted comment names
 // `fileName`, so that a signature for one file is worth nothing for another.
 bool VerifySignature(const PublicKey& signer, const Signature& signature, const FileDigest& digest,
                      std::string_view fileName);
+
+// When a trusted comment says its signature was made: the seconds since 1970 of its field
+// "timestamp:<seconds>", as minisign writes it. A comment without one, or with one that is not
+// all decimal digits fitting 64 bits, counts as the oldest: 0. Of several fields, the earliest.
+uint64_t SignatureTimestamp(std::string_view comment);
+
+// A signature time as the log shows it: "2026-12-10T18:00:00Z (timestamp 1797271200)", or "no
+// time" for 0.
+std::string DescribeSignatureTime(uint64_t timestamp);
+
+// Whether a signature made at `offered` rolls back what was accepted before: a signature of the
+// same file made at `accepted` (none: anything goes). An equal time is no rollback.
+inline bool IsRollback(std::optional<uint64_t> accepted, uint64_t offered) {
+    return accepted.has_value() && offered < *accepted;
+}
 
 }  // namespace zendro

@@ -3,12 +3,19 @@
 #include <vector>
 
 #include "net/http.h"
+#include "win/owners_win.h"
+#include "win/text_win.h"
+#include "win/user_mutex_win.h"
 
 namespace zendro {
 namespace {
 
 constexpr wchar_t kTrustedKeysResource[] = L"TRUSTEDKEYS";
 constexpr DWORD kReadPieceBytes = 64 * 1024;
+// Hosts that accept signatures at the same moment take turns at moving the times up, so that
+// none moves one down again.
+constexpr wchar_t kAcceptedSignaturesMutex[] = L"AcceptedSignatures";
+constexpr DWORD kAcceptedSignaturesWaitMs = 2000;
 
 }  // namespace
 
@@ -57,8 +64,24 @@ Result PrepareDownloadCheckFor(const std::string& step, const std::string& url,
         return Result::Failed(
             step, "the signature at " + UrlForLog(url + kSignatureSuffix) + " is malformed");
     }
-    if (FindSigner(check.keys, check.signature) == nullptr) {
+    const PublicKey* signer = FindSigner(check.keys, check.signature);
+    if (signer == nullptr) {
         return Result::Failed(step, "signature by a key this build does not trust");
+    }
+    // All that can be checked without the file is checked before it is asked for.
+    if (!VerifyTrustedComment(*signer, check.signature, check.fileName)) {
+        return Result::Failed(step,
+                              "its signature's trusted comment is not genuine or does not "
+                              "name the file " +
+                                  check.fileName);
+    }
+    check.timestamp = SignatureTimestamp(check.signature.trustedComment);
+    if (const std::optional<uint64_t> accepted = AcceptedSignatureTime(check.fileName);
+        IsRollback(accepted, check.timestamp)) {
+        return Result::Failed(step, "its signature, made " +
+                                        DescribeSignatureTime(check.timestamp) +
+                                        ", is older than the one accepted before, made " +
+                                        DescribeSignatureTime(*accepted));
     }
     return Result::Ok();
 }
@@ -72,8 +95,44 @@ bool IsFileTrusted(const DownloadCheck& check, HANDLE file) {
     if (check.keys.mode != TrustedKeys::Mode::kVerify) return false;
     const PublicKey* signer = FindSigner(check.keys, check.signature);
     FileDigest digest;
-    return signer != nullptr && DigestOpenFile(file, digest) &&
-           VerifySignature(*signer, check.signature, digest, check.fileName);
+    if (signer == nullptr || !DigestOpenFile(file, digest) ||
+        !VerifySignature(*signer, check.signature, digest, check.fileName)) {
+        return false;
+    }
+    RememberSignatureTime(check.fileName, check.timestamp);
+    return true;
+}
+
+std::optional<uint64_t> AcceptedSignatureTime(const std::string& fileName) {
+    UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kAcceptedSignaturesKey, 0, KEY_QUERY_VALUE, key.put()) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    ULONGLONG value = 0;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof value;
+    if (::RegQueryValueExW(key.get(), ToWide(fileName).c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_QWORD || size != sizeof value) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool RememberSignatureTime(const std::string& fileName, uint64_t timestamp) {
+    const UserMutex turn(kAcceptedSignaturesMutex, kAcceptedSignaturesWaitMs);
+    const std::optional<uint64_t> accepted = AcceptedSignatureTime(fileName);
+    if (accepted && *accepted >= timestamp) return true;
+    UniqueKey key;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kAcceptedSignaturesKey, 0, nullptr,
+                          REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.put(),
+                          nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const ULONGLONG value = timestamp;
+    return ::RegSetValueExW(key.get(), ToWide(fileName).c_str(), 0, REG_QWORD,
+                            reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
 }
 
 }  // namespace zendro

@@ -113,6 +113,14 @@ def endless_body(connection, stop):
         connection.sendall(chunk)
 
 
+def endless_error_page(connection, stop):
+    """A 404 whose body never ends, as fast as the client takes it."""
+    connection.sendall(b"HTTP/1.1 404 Not Found\r\nConnection: close\r\n\r\n")
+    chunk = b"<p>not here</p>" * 65536
+    while not stop.is_set():
+        connection.sendall(chunk)
+
+
 def announces_too_much(connection, stop):
     """Announces a body of 1 TiB, then sends nothing: only the announcement can end the wait."""
     connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % (1 << 40))

@@ -135,11 +135,12 @@ class Launch:
         )
 
 
+# What the download server answers, given the fake installer's bytes (200 with them by default).
+# An error page whose body is a working installer is still no installer.
 INSTALLER_ANSWERS = {
-    "ok": None,  # the fake installer's bytes
-    "not-found": Answer(404, b"<html>no such file</html>"),
-    "empty": Answer(200, b""),
-    "redirect": Answer(302, b"", [("Location", "/elsewhere")]),
+    "not-found": lambda installer: Answer(404, installer),
+    "empty": lambda installer: Answer(200, b""),
+    "redirect": lambda installer: Answer(302, installer, [("Location", "/elsewhere")]),
 }
 
 
@@ -150,7 +151,8 @@ HTTPS_SERVERS = {"https": "good", "https-self-signed": "self_signed"}
 @pytest.fixture
 def launch(wine, tmp_path, request):
     kind = getattr(request, "param", "ok")
-    answer = INSTALLER_ANSWERS.get(kind) or Answer(200, (HELPERS / "fake_installer.exe").read_bytes())
+    answer = INSTALLER_ANSWERS.get(kind, lambda installer: Answer(200, installer))(
+        (HELPERS / "fake_installer.exe").read_bytes())
     tls = getattr(request.getfixturevalue("tls"), HTTPS_SERVERS[kind]) if kind in HTTPS_SERVERS else None
     with StandInServer({INSTALLER_PATH: answer}, tls=tls) as server:
         launch = Launch(wine, tmp_path, server)
@@ -213,8 +215,12 @@ def test_installer_that_installs_nothing_fails_at_the_java_start(launch):
                      launch.wine.log_text())
 
 
-@pytest.mark.parametrize("launch", ["not-found", "empty", "redirect"], indirect=True)
-def test_installer_downloads_that_give_no_installer_fail(launch):
+@pytest.mark.parametrize("launch, cause", [
+    ("not-found", "the server answered with status 404"),
+    ("empty", "an empty body"),
+    ("redirect", "the server answered with status 302"),
+], indirect=["launch"])
+def test_installer_downloads_that_give_no_installer_fail(launch, cause):
     with DaemonStandIn() as daemon:
         run = launch.start(daemon.port, timeout=60)
     assert run.reply == "failed"
@@ -222,6 +228,8 @@ def test_installer_downloads_that_give_no_installer_fail(launch):
     assert launch.installer_runs() == []
     assert launch.left_nothing()
     assert launch.java_command_lines() == [] and daemon.probes == []
+    assert (f"StartDaemon: the installer download: fetching {launch.server.url}{INSTALLER_PATH}: "
+            f"{cause}\n") in launch.wine.log_text()
 
 
 @pytest.mark.parametrize("launch", ["https-self-signed"], indirect=True)
@@ -270,6 +278,30 @@ def test_with_trusted_keys_only_a_signed_installer_runs(launch, signing, form):
     assert launch.downloads() == expected_downloads
     assert len(launch.installer_runs()) == len(launch.java_command_lines()) == offer.trusted
     assert launch.left_nothing()
+
+
+def test_an_installer_signed_before_the_one_accepted_last_is_not_run(launch, signing):
+    """Rollback: a genuine signature older than one accepted before (say, last year's installer
+    with its own .minisig) is refused before the installer is asked for."""
+    name, signature = "ZendroWebDaemonSetup.exe", INSTALLER_PATH + ".minisig"
+    installer = (HELPERS / "fake_installer.exe").read_bytes()
+    newer = signing.offer("signed", installer, name)
+    launch.server.answers[signature] = Answer(200, newer.signature)
+    with DaemonStandIn() as daemon:
+        assert launch.start(daemon.port, exe=newer.exe).reply == "started"
+    accepted = int(re.search(rb"timestamp:(\d+)", newer.signature)[1])
+    launch.clean()
+    older = signing.publisher.sign(installer, name, "-t", f"timestamp:1000000000\tfile:{name}\thashed")
+    launch.server.answers[signature] = Answer(200, older)
+    with DaemonStandIn() as daemon:
+        run = launch.start(daemon.port, exe=newer.exe)
+    assert run.reply == "failed"
+    assert launch.downloads() == [signature, INSTALLER_PATH, signature]
+    assert len(launch.installer_runs()) == 1 and launch.left_nothing()
+    made = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(accepted))
+    assert ("StartDaemon: the installer download, refused: its signature, made "
+            "2001-09-09T01:46:40Z (timestamp 1000000000), is older than the one accepted before, "
+            f"made {made} (timestamp {accepted})\n") in launch.wine.log_text()
 
 
 @pytest.mark.parametrize("command, denied, owed", [

@@ -12,7 +12,7 @@ from contextlib import contextmanager
 import pytest
 
 from conftest import EXE, HELPERS, WINE64
-from hostile_support import HostilePeer, endless_body
+from hostile_support import HostilePeer, endless_body, endless_error_page
 from test_daemon_launch import deep_folder, user_temp_folder
 from trust_support import SIGNATURE_FORMS, signing  # noqa: F401 (a fixture)
 from update_support import (PACKAGE_PATH, MANIFEST_PATH, UpdateServer, corrupt_entry,
@@ -477,6 +477,26 @@ def test_a_package_without_end_stops_at_its_cap_and_leaves_nothing(wine, host, s
         run = update(wine, host, server)
     assert run.seconds < 60, run.seconds  # 256 MiB at loopback speed, then it stops
     assert host.read_bytes() == previous and not old_of(host).exists()
+    assert temp_guard() == []
+
+
+@pytest.mark.parametrize("what", ["manifest", "package", "package-without-end"])
+def test_an_error_page_is_neither_manifest_nor_package(wine, host, server, temp_guard, what):
+    """A 404 whose body would pass for the file is not taken for it, and is not even read: the
+    transfer ends with the headers, and the log names the status."""
+    previous = host.read_bytes()
+    server.serve_update("1.0.0.2", make_zip([("ZendroWebHost.exe", NEW_EXE)]))
+    server.statuses[MANIFEST_PATH if what == "manifest" else PACKAGE_PATH] = 404
+    with HostilePeer(endless_error_page) as peer:
+        if what == "package-without-end":
+            server.serve_update("1.0.0.2", url=peer.url + PACKAGE_PATH)
+        run = update(wine, host, server)
+    assert run.seconds < 15, run.seconds
+    assert server.requests == [MANIFEST_PATH] + ([PACKAGE_PATH] if what == "package" else [])
+    assert host.read_bytes() == previous and not old_of(host).exists()
+    step = "the update manifest" if what == "manifest" else "the update package download"
+    assert re.fullmatch(step + r": fetching http://127\.0\.0\.1:\d+/\S+: the server answered with "
+                        r"status 404", last_line(wine))
     assert temp_guard() == []
 
 

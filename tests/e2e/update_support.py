@@ -16,11 +16,13 @@ PACKAGE_PATH = "/files/ZendroWeb/ZendroWebHost.zip"
 
 
 class UpdateServer:
-    """Serves fixed bodies by path on 127.0.0.1 (free port) and logs every request path; over
-    HTTPS with `tls` (an ssl.SSLContext)."""
+    """Serves fixed bodies by path on 127.0.0.1 (free port), with status 200 or the one in
+    `statuses` (404 without a body), and logs every request path; over HTTPS with `tls` (an
+    ssl.SSLContext)."""
 
     def __init__(self, tls=None):
         self.bodies = {}
+        self.statuses = {}
         self.requests = []
         server = self
 
@@ -30,7 +32,7 @@ class UpdateServer:
             def do_GET(self):
                 server.requests.append(self.path)
                 body = server.bodies.get(self.path)
-                self.send_response(200 if body is not None else 404)
+                self.send_response(server.statuses.get(self.path, 200 if body is not None else 404))
                 body = body if body is not None else b"not here"
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()

@@ -64,5 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
     }
     zendro::VerifySignature(zendro::PublicKey{read.keyId, {}}, read, zendro::FileDigest{}, name);
+    // A comment's time, written back as minisign writes it, is read as the same time.
+    const uint64_t time = zendro::SignatureTimestamp(read.trustedComment);
+    if (zendro::SignatureTimestamp("timestamp:" + std::to_string(time) + "\tfile:x") != time) {
+        __builtin_trap();
+    }
     return 0;
 }

@@ -75,6 +75,43 @@ TEST(VerifySignature, HoldsOnlyForTheFileItsTrustedCommentNames) {
     EXPECT_FALSE(VerifiesHello(kCustomSig, "my comment"));
 }
 
+// What is checked before the file is fetched: the global signature and the file it names.
+TEST(VerifyTrustedComment, NeedsTheGenuineCommentNamingTheFile) {
+    const TrustedKeys keys = ParseTrustedKeys(kPub);
+    Signature signature;
+    ASSERT_TRUE(ParseSignatureFile(kSig, signature));
+    EXPECT_TRUE(VerifyTrustedComment(keys.keys[0], signature, "hello.txt"));
+    EXPECT_FALSE(VerifyTrustedComment(keys.keys[0], signature, "other.txt"));
+    Signature renamed = signature;
+    ReplaceAll(renamed.trustedComment, "hello.txt", "other.txt");
+    EXPECT_FALSE(VerifyTrustedComment(keys.keys[0], renamed, "other.txt"));
+}
+
+TEST(SignatureTimestamp, IsTheEarliestTimestampFieldOrZero) {
+    for (const auto& [comment, seconds] : {
+             std::pair<const char*, uint64_t>{kComment, 1796843844},
+             {"file:a.zip\ttimestamp:7", 7},
+             {"timestamp:9\ttimestamp:8", 8},
+             {"timestamp:18446744073709551615", UINT64_MAX},
+             {"timestamp:18446744073709551616", 0},
+             {"timestamp:", 0},
+             {"timestamp:12x", 0},
+             {"timestamp:-1", 0},
+             {"timestamp: 5", 0},
+             {"timestamp:5\ttimestamp:x", 0},
+             {"Timestamp:5", 0},
+             {"my comment", 0},
+         }) {
+        EXPECT_EQ(SignatureTimestamp(comment), seconds) << comment;
+    }
+}
+
+TEST(DescribeSignatureTime, IsTheUtcTimeAndTheSeconds) {
+    EXPECT_EQ(DescribeSignatureTime(1796843844), "2026-12-09T19:17:24Z (timestamp 1796843844)");
+    EXPECT_EQ(DescribeSignatureTime(951782400), "2000-02-29T00:00:00Z (timestamp 951782400)");
+    EXPECT_EQ(DescribeSignatureTime(0), "no time");
+}
+
 TEST(TrustedCommentNamesFile, WantsOneFileFieldNamingExactlyThatFile) {
     for (const char* comment : {"timestamp:1\tfile:a.zip\thashed", "file:a.zip", "x\tfile:a.zip",
                                 "file:a.zip\tfile:a.zip"}) {
