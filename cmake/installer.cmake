@@ -101,6 +101,7 @@ add_custom_command(
     COMMAND "${ZENDRO_PYTHON3}" "${PROJECT_SOURCE_DIR}/cmake/set-pe-time.py" "${ZENDRO_SETUP}"
             "${ZENDRO_SOURCE_DATE_EPOCH}"
     DEPENDS ZendroWebHost "${PROJECT_SOURCE_DIR}/installer/ZendroWebHost.nsi" "${ZENDRO_SETTINGS_NSH}"
+            "${PROJECT_SOURCE_DIR}/resources/ZendroWebHost.ico"
             "${PROJECT_SOURCE_DIR}/cmake/set-pe-time.py"
     COMMENT "Building the setup program ZendroWebHostSetup.exe"
     VERBATIM)

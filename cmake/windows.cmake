@@ -75,7 +75,10 @@ endforeach()
 add_custom_target(zendro_delay_import_libs DEPENDS ${ZENDRO_DELAY_IMPORT_LIBS})
 
 add_executable(ZendroWebHost src/host/main_win.cpp ${PROJECT_BINARY_DIR}/version.rc
-                             ${PROJECT_BINARY_DIR}/trusted_keys.rc)
+                             ${PROJECT_BINARY_DIR}/trusted_keys.rc resources/ZendroWebHost.rc)
+# The icon and the application manifest; windres reads them from the script's own folder.
+set_source_files_properties(resources/ZendroWebHost.rc PROPERTIES OBJECT_DEPENDS
+    "${PROJECT_SOURCE_DIR}/resources/ZendroWebHost.ico;${PROJECT_SOURCE_DIR}/resources/ZendroWebHost.manifest")
 add_dependencies(ZendroWebHost zendro_delay_import_libs)
 # The delay-load libraries stand right behind the code that calls those DLLs, ours and the
 # third-party libraries (named once more here for that), so the linker takes those functions from
@@ -114,9 +117,15 @@ if(ZENDRO_BUILD_TESTS)
     endforeach()
 endif()
 
-# The benchmark's baseline: a host that only reads a frame and writes a fixed reply.
+# The benchmark's baselines: a host that only reads a frame and writes a fixed reply, built without
+# and with the host's application manifest (whose activation context every start pays for).
 add_executable(trivial_host bench/trivial_host.cpp)
-# Of the host's own subsystem and file alignment, so the comparison measures the host's work and
-# not how it is linked.
-target_link_options(trivial_host PRIVATE -municode -mwindows -s -Wl,--file-alignment,4096)
-set_target_properties(trivial_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
+add_executable(trivial_host_manifest bench/trivial_host.cpp bench/trivial_host_manifest.rc)
+set_source_files_properties(bench/trivial_host_manifest.rc PROPERTIES OBJECT_DEPENDS
+                            "${PROJECT_SOURCE_DIR}/resources/ZendroWebHost.manifest")
+foreach(trivial trivial_host trivial_host_manifest)
+    # Of the host's own subsystem and file alignment, so the comparison measures the host's work
+    # and not how it is linked.
+    target_link_options(${trivial} PRIVATE -municode -mwindows -s -Wl,--file-alignment,4096)
+    set_target_properties(${trivial} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
+endforeach()

@@ -15,6 +15,9 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true
+; The program's own icon for the setup and its uninstaller.
+Icon "${__FILEDIR__}/../resources/ZendroWebHost.ico"
+UninstallIcon "${__FILEDIR__}/../resources/ZendroWebHost.ico"
 ; The same commit builds the same setup: no file times from the build machine.
 SetDateSave off
 
@@ -194,6 +197,8 @@ Section "ZendroWebHost"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${ZENDRO_VERSION}"
+  ; The installed program's own icon (its first, index 0) in Apps & features.
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE},0"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'

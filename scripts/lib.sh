@@ -23,7 +23,7 @@ ensure_packages() {
 BUILD_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
                 libz-mingw-w64-dev wine64 cmake ninja-build googletest python3 nsis)
 TEST_PACKAGES=(python3-pytest clang libclang-rt-14-dev libjsoncpp-dev libsodium-dev xvfb xdotool
-               transmission-daemon zip chromium firefox-esr openssl minisign)
+               transmission-daemon zip chromium firefox-esr openssl minisign python3-pefile)
 
 # Cross-builds the dependencies when their cache is missing, then the Windows tree.
 build_windows() {

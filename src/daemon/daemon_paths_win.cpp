@@ -52,9 +52,16 @@ std::string GetListeningPort() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     // The socket only binds and is closed again: the port is known to have been free, not kept.
+    // Windows lets a plain wildcard bind share a port that another program holds on one address,
+    // 127.0.0.1 for instance, where the daemon could then not listen; an exclusive bind fails
+    // whenever the port is bound on any address. So a port is free only when the exclusive bind
+    // succeeds.
     return FirstBindablePort([&](unsigned short port) {
         address.sin_port = htons(port);
-        return bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        const BOOL exclusive = TRUE;
+        return setsockopt(probe.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                          reinterpret_cast<const char*>(&exclusive), sizeof exclusive) == 0 &&
+               bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     });
 }
 

@@ -18,8 +18,8 @@ std::wstring TorrentFolder();         // \Torrents
 // The installed daemon's web port from its exported settings, or empty text.
 std::string ReadDaemonPort();
 
-// A TCP port from 9091 up that could be bound a moment ago ("9102" when 9091-9101 are all taken),
-// or empty text when Winsock cannot be started.
+// A TCP port from 9091 up that could be bound exclusively on every address a moment ago ("9102"
+// when 9091-9101 are all taken), or empty text when Winsock cannot be started.
 std::string GetListeningPort();
 
 }  // namespace zendro

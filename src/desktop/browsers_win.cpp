@@ -8,14 +8,26 @@
 namespace zendro {
 namespace {
 
-constexpr wchar_t kStartMenuInternetKey[] = L"SOFTWARE\\Clients\\StartMenuInternet";
-constexpr wchar_t kStartMenuInternetPrefix[] = L"SOFTWARE\\Clients\\StartMenuInternet\\";
 constexpr wchar_t kOpenCommandTail[] = L"\\shell\\open\\command";
 
-bool ReadDefaultText(const std::wstring& keyPath, std::wstring& text) {
+struct HiveList {
+    HKEY root;
+    const wchar_t* key;
+    const char* name;
+};
+
+HiveList ListOf(BrowserHive hive) {
+    if (hive == BrowserHive::kUser) {
+        return {HKEY_CURRENT_USER, L"Software\\Clients\\StartMenuInternet",
+                "HKCU\\Software\\Clients\\StartMenuInternet"};
+    }
+    return {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\StartMenuInternet",
+            "HKLM\\SOFTWARE\\Clients\\StartMenuInternet"};
+}
+
+bool ReadDefaultText(HKEY root, const std::wstring& keyPath, std::wstring& text) {
     UniqueKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
         return false;
     }
     return ReadRegistryText(key.get(), nullptr, text);
@@ -23,10 +35,13 @@ bool ReadDefaultText(const std::wstring& keyPath, std::wstring& text) {
 
 }  // namespace
 
-bool ListStartMenuBrowsers(BrowserTable& table) {
+std::string BrowserListName(BrowserHive hive) { return ListOf(hive).name; }
+
+bool ListStartMenuBrowsersIn(BrowserHive hive, BrowserTable& table) {
+    const HiveList list = ListOf(hive);
     UniqueKey root;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kStartMenuInternetKey, 0, KEY_ENUMERATE_SUB_KEYS,
-                      root.put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(list.root, list.key, 0, KEY_ENUMERATE_SUB_KEYS, root.put()) !=
+        ERROR_SUCCESS) {
         return false;
     }
     for (DWORD index = 0;; ++index) {
@@ -36,14 +51,20 @@ bool ListStartMenuBrowsers(BrowserTable& table) {
                           nullptr) != ERROR_SUCCESS) {
             break;
         }
-        const std::wstring entryPath = kStartMenuInternetPrefix + std::wstring(name);
+        const std::wstring entryPath = std::wstring(list.key) + L"\\" + name;
         std::wstring displayName;
         std::wstring openCommand;
-        if (!ReadDefaultText(entryPath, displayName)) continue;
-        if (!ReadDefaultText(entryPath + kOpenCommandTail, openCommand)) continue;
+        if (!ReadDefaultText(list.root, entryPath, displayName)) continue;
+        if (!ReadDefaultText(list.root, entryPath + kOpenCommandTail, openCommand)) continue;
         table.emplace(displayName, openCommand);  // an earlier entry keeps its place
     }
     return true;
+}
+
+bool ListStartMenuBrowsers(BrowserTable& table) {
+    const bool machine = ListStartMenuBrowsersIn(BrowserHive::kMachine, table);
+    const bool user = ListStartMenuBrowsersIn(BrowserHive::kUser, table);
+    return machine || user;
 }
 
 }  // namespace zendro

@@ -46,6 +46,9 @@ std::wstring GetDefaultDownloadsDirectory() {
 
 std::wstring SelectDownloadFolder() {
     const ShellComScope com;
+    // No owner, not even the browser window that Chrome names with --parent-window: a modal
+    // dialog disables its owner, and Chrome ends a host whenever the extension's port closes, so
+    // a host ended with its dialog open would leave that window disabled. Topmost instead.
     BROWSEINFOW info{};
     info.lpszTitle = kSelectFolderTitle;
     info.lpfn = BrowseCallback;

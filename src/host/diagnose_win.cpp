@@ -8,7 +8,9 @@
 #include "base/text.h"
 #include "daemon/daemon_paths_win.h"
 #include "desktop/association_win.h"
+#include "desktop/browsers_win.h"
 #include "host/diagnosis.h"
+#include "host/handoff.h"
 #include "net/http.h"
 #include "net/proxy_win.h"
 #include "net/trust_win.h"
@@ -194,6 +196,25 @@ void CheckDaemon(Findings& found) {
     }
 }
 
+// The browser the hand-off brings up, as its browser step would find it.
+void CheckHandOffBrowser(const std::wstring& self, Findings& found) {
+    const BrowserChoice wanted = ChooseBrowser(self);
+    HandOffBrowser browser;
+    browser.wanted = ToNarrow(wanted.displayName);
+    BrowserTable all;
+    for (const BrowserHive hive : {BrowserHive::kMachine, BrowserHive::kUser}) {
+        BrowserTable listed;
+        ListStartMenuBrowsersIn(hive, listed);
+        if (!browser.where && listed.count(wanted.displayName) != 0) {
+            browser.where = BrowserListName(hive);
+        }
+        all.insert(listed.begin(), listed.end());  // the machine's name stays, as in the hand-off
+        browser.searched += (browser.searched.empty() ? "" : " or ") + BrowserListName(hive);
+    }
+    browser.registered = all.size();
+    found.push_back(JudgeHandOffBrowser(browser));
+}
+
 // The command that opens a class, the user's registration first.
 std::string OpenCommandOf(const std::wstring& className) {
     const std::wstring command = L"Software\\Classes\\" + className + L"\\shell\\open\\command";
@@ -320,6 +341,27 @@ void WriteReport(const std::string& report) {
 
 }  // namespace
 
+void CheckOwnResources(Findings& found) {
+    bool hasIcon = false;
+    ::EnumResourceNamesW(
+        nullptr, RT_GROUP_ICON,
+        [](HMODULE, LPCWSTR, LPWSTR, LONG_PTR found) -> BOOL {
+            *reinterpret_cast<bool*>(found) = true;
+            return FALSE;  // one is enough
+        },
+        reinterpret_cast<LONG_PTR>(&hasIcon));
+    if (!hasIcon) {
+        found.push_back({Severity::kWarning,
+                         "this executable has no icon: .torrent files, Default apps and Apps & "
+                         "features show a blank one"});
+    }
+    if (::FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_MANIFEST) == nullptr) {
+        found.push_back({Severity::kWarning,
+                         "this executable has no application manifest: the folder dialog is "
+                         "drawn unthemed and blurred, and Windows runs it as an old program"});
+    }
+}
+
 int RunDiagnosis() {
     Findings found;
     // Bound before any check, so that one missing is named rather than ending the report unseen.
@@ -344,10 +386,12 @@ int RunDiagnosis() {
     std::wstring self;
     GetHostExecutablePath(self);
     CheckHost(self, found);
+    CheckOwnResources(found);
     CheckRegistrations(self, found);
     CheckPolicies(found);
     CheckDaemon(found);
     CheckAssociation(found);
+    CheckHandOffBrowser(self, found);
     CheckDownloads(found);
     ShowLog(found);
     WriteReport(FormatReport(found));

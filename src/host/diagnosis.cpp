@@ -188,4 +188,19 @@ Findings JudgePolicies(const NativeMessagingPolicies& policies, const std::strin
     return found;
 }
 
+Finding JudgeHandOffBrowser(const HandOffBrowser& browser) {
+    const std::string name = "\"" + browser.wanted + "\"";
+    if (!browser.where) {
+        return {Severity::kWarning, "a hand-off brings up no browser: no browser named " + name +
+                                        " is registered in " + browser.searched};
+    }
+    if (browser.registered < 2) {
+        return {Severity::kWarning,
+                "a hand-off brings up no browser: " + name + " is registered in " + *browser.where +
+                    ", but it is the only browser registered and the hand-off needs two"};
+    }
+    return {Severity::kOk,
+            "a hand-off brings up " + name + " unless it runs, registered in " + *browser.where};
+}
+
 }  // namespace zendro

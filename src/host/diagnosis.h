@@ -3,6 +3,7 @@
 // The judgements behind "--diagnose", without Windows: a native messaging manifest, the browsers'
 // policies, and the report's lines. diagnose_win.cpp gathers what they judge.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,5 +59,17 @@ struct NativeMessagingPolicies {
 // policy and `where` (e.g. "HKCU\Software\Policies\Google\Chrome"); nothing when none does.
 Findings JudgePolicies(const NativeMessagingPolicies& policies, const std::string& hostName,
                        const std::string& where);
+
+// What the hand-off's browser step would find in the Start-menu browser lists.
+struct HandOffBrowser {
+    std::string wanted;                // the display name it looks up, "Google Chrome" for one
+    std::optional<std::string> where;  // the list that names it first, when one does
+    std::string searched;              // the lists it reads, for the finding that none names it
+    size_t registered = 0;             // display names in the lists together
+};
+
+// Whether a hand-off would bring the browser up unless it runs (it needs the name and at least
+// two browsers), and where it is registered; a warning when it would not.
+Finding JudgeHandOffBrowser(const HandOffBrowser& browser);
 
 }  // namespace zendro

@@ -15,6 +15,7 @@ from http_support import Answer, StandInServer, unused_port
 
 SESSION_HEADER = "X-Transmission-Session-Id"
 START_MENU_INTERNET = r"HKLM\SOFTWARE\Clients\StartMenuInternet"
+USER_START_MENU_INTERNET = r"HKCU\Software\Clients\StartMenuInternet"
 
 
 def bencode(value) -> bytes:
@@ -121,8 +122,8 @@ class RpcStandIn(StandInServer):
 
 
 class Browsers:
-    """Start-menu browser entries in the prefix's HKLM whose open commands start a recording
-    helper; `launches()` reads what it recorded."""
+    """Start-menu browser entries in the prefix's HKLM (or HKCU) whose open commands start a
+    recording helper; `launches()` reads what it recorded."""
 
     def __init__(self, wine, folder: Path, recorder: Path):
         self.wine = wine
@@ -132,10 +133,10 @@ class Browsers:
         self.subkeys = []
         self.env = {"RECORD_LAUNCH_LOG": wine.to_windows(self.log)}
 
-    def register(self, subkey, display_name):
+    def register(self, subkey, display_name, list_key=START_MENU_INTERNET):
         """Registers a browser whose command is a recorder copy in a folder named after the
         subkey, so that the recorded command line tells which entry was started."""
-        key = f"{START_MENU_INTERNET}\\{subkey}"
+        key = f"{list_key}\\{subkey}"
         copy = self.folder / subkey.replace(" ", "_") / "record_launch.exe"
         copy.parent.mkdir(parents=True, exist_ok=True)
         shutil.copy2(self.recorder, copy)

@@ -55,9 +55,9 @@ def test_read_daemon_port_exact_reply_bytes(wine, settings_file):
     assert wine.send('{"text":"ReadDaemonPort"}').stdout == b'\x10\x00\x00\x00{"text": "9091"}'
 
 
-def hold_ports(ports, wait_seconds=15):
-    """Listening sockets on 0.0.0.0 for `ports`. Waits a while for a port that another test run on
-    this machine holds for the moment."""
+def hold_ports(ports, address, wait_seconds=15):
+    """Listening sockets on `address` for `ports`. Waits a while for a port that another test run
+    on this machine holds for the moment."""
     held = []
     deadline = time.monotonic() + wait_seconds
     try:
@@ -66,7 +66,7 @@ def hold_ports(ports, wait_seconds=15):
                 listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
                 listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 0)
                 try:
-                    listener.bind(("0.0.0.0", port))
+                    listener.bind((address, port))
                     listener.listen(1)
                     held.append(listener)
                     break
@@ -82,18 +82,21 @@ def hold_ports(ports, wait_seconds=15):
     return held
 
 
+# Taken on 127.0.0.1 only, as a client that keeps its RPC there holds it: the daemon could not
+# listen on it either.
 @pytest.mark.parametrize(
-    "taken, expected",
+    "taken, address, expected",
     [
-        pytest.param([9091, 9092], "9093", id="two-taken"),
-        pytest.param(list(PORT_RANGE), "9102", id="all-taken"),
+        pytest.param([9091, 9092], "0.0.0.0", "9093", id="two-taken"),
+        pytest.param([9091, 9092], "127.0.0.1", "9093", id="two-taken-on-loopback"),
+        pytest.param(list(PORT_RANGE), "0.0.0.0", "9102", id="all-taken"),
     ],
 )
-def test_get_listening_port_skips_taken_ports(wine, taken, expected):
+def test_get_listening_port_skips_taken_ports(wine, taken, address, expected):
     # Test runs in other worktrees on this machine probe the same fixed range: take turns.
     with open("/tmp/zendro-listening-port-tests.lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        held = hold_ports(taken)
+        held = hold_ports(taken, address)
         try:
             run = wine.send('{"text":"GetListeningPort"}')
         finally:

@@ -10,8 +10,8 @@ import pytest
 
 from conftest import EXE, HELPERS, WINE64
 from daemon_support import settings_file  # noqa: F401 (fixture)
-from handoff_support import (SESSION_HEADER, START_MENU_INTERNET, Browsers, RpcStandIn,
-                             TransmissionDaemon, make_torrent)
+from handoff_support import (SESSION_HEADER, START_MENU_INTERNET, USER_START_MENU_INTERNET,
+                             Browsers, RpcStandIn, TransmissionDaemon, make_torrent)
 from http_support import Answer, unused_port
 
 RECORDER = HELPERS / "record_launch.exe"
@@ -28,12 +28,14 @@ def transmission(tmp_path_factory):
 
 @pytest.fixture
 def browsers(wine, tmp_path):
-    existed = wine.wine("reg", "query", START_MENU_INTERNET, check=False).returncode == 0
+    lists = [START_MENU_INTERNET, USER_START_MENU_INTERNET]
+    existed = {key: wine.wine("reg", "query", key, check=False).returncode == 0 for key in lists}
     registry = Browsers(wine, tmp_path, RECORDER)
     yield registry
     registry.clean_up()
-    if not existed:
-        wine.wine("reg", "delete", START_MENU_INTERNET, "/f", check=False)
+    for key in lists:
+        if not existed[key]:
+            wine.wine("reg", "delete", key, "/f", check=False)
 
 
 @pytest.fixture
@@ -199,6 +201,18 @@ def test_one_registered_browser_is_not_started(wine, stand_in_daemon, browsers):
     hand_off(wine, MAGNET, browsers)
     assert len(stand_in_daemon.requests) == 2
     assert browsers.launches() == []
+
+
+def test_chrome_installed_for_the_user_alone_is_started(wine, stand_in_daemon, browsers):
+    browsers.register("Google Chrome", "Google Chrome", USER_START_MENU_INTERNET)
+    browsers.register("FIREFOX.EXE", "Mozilla Firefox")
+    hand_off(wine, MAGNET, browsers)
+    assert started(browsers.wait_for_launches(1), "Google Chrome")
+    # --diagnose says so, and names neither the icon nor the manifest, which the program has.
+    report = wine.run(["--diagnose"]).stdout.decode("utf-8").splitlines()
+    assert ('ok: a hand-off brings up "Google Chrome" unless it runs, registered in '
+            rf"{USER_START_MENU_INTERNET}") in report, report
+    assert not [line for line in report if re.search("has no (icon|application manifest)", line)]
 
 
 def test_the_wanted_browser_needs_its_exact_display_name(wine, stand_in_daemon, browsers):

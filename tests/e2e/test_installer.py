@@ -14,6 +14,7 @@ from installer_support import (BROWSER_VENDOR_KEYS, SETUP, UNINSTALL_KEY, build_
                                file_snapshot, make_setup, marked_copy, processes_with,
                                product_version, reg_value, registry_snapshot, running_host,
                                wait_until)
+from pe_support import ICON, first_icon_images, ico_images
 
 CHECK = '{"text":"CheckNativeMessagingHost"}'
 KEY = "RWQH900o54exVj26eh6zW+dfGwRjOul22V2w/UeqUqCipmm/mXPJCWIF"  # a minisign public key line
@@ -69,12 +70,14 @@ def test_silent_install_registers_the_host_with_every_browser(fresh):
     folder = fresh.to_windows(fresh.install_dir)
     uninstaller = f'"{folder}\\Uninstall.exe"'
     assert {name: reg_value(fresh, UNINSTALL_KEY, name) for name in (
-        "DisplayName", "DisplayVersion", "Publisher", "InstallLocation", "UninstallString",
-        "QuietUninstallString", "NoModify", "NoRepair")} == {
+        "DisplayName", "DisplayVersion", "DisplayIcon", "Publisher", "InstallLocation",
+        "UninstallString", "QuietUninstallString", "NoModify", "NoRepair")} == {
         "DisplayName": "Zendro Web Host", "DisplayVersion": product_version(),
+        "DisplayIcon": folder + "\\ZendroWebHost.exe,0",
         "Publisher": build_settings()["publisher"], "InstallLocation": folder,
         "UninstallString": uninstaller, "QuietUninstallString": uninstaller + " /S",
         "NoModify": 1, "NoRepair": 1}
+    assert first_icon_images(fresh.install_dir / "Uninstall.exe") == ico_images(ICON)
     # Nothing machine-wide: no elevation, no HKLM.
     assert reg_value(fresh, r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZendroWebHost",
                      "DisplayName") is None

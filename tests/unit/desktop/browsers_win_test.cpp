@@ -13,15 +13,20 @@ namespace {
 
 constexpr wchar_t kRoot[] = L"SOFTWARE\\Clients\\StartMenuInternet";
 
-// Fills the machine-wide browser list of the unit tests' own Wine prefix, and removes it again.
+// Fills the machine's and the user's browser lists of the unit tests' own Wine prefix, and removes
+// them again.
 class StartMenuBrowsers : public ::testing::Test {
   protected:
-    void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot); }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+    }
 
-    static void SetDefault(const std::wstring& path, const std::wstring& text) {
+    static void SetDefault(const std::wstring& path, const std::wstring& text,
+                           HKEY hive = HKEY_LOCAL_MACHINE) {
         UniqueKey key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, key.put(), nullptr),
+        ASSERT_EQ(RegCreateKeyExW(hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  key.put(), nullptr),
                   ERROR_SUCCESS);
         if (text.empty()) return;  // the key without a default value
         ASSERT_EQ(RegSetValueExW(key.get(), nullptr, 0, REG_SZ,
@@ -30,10 +35,10 @@ class StartMenuBrowsers : public ::testing::Test {
                   ERROR_SUCCESS);
     }
     static void Register(const std::wstring& subkey, const std::wstring& displayName,
-                         const std::wstring& command) {
+                         const std::wstring& command, HKEY hive = HKEY_LOCAL_MACHINE) {
         const std::wstring entry = std::wstring(kRoot) + L"\\" + subkey;
-        SetDefault(entry, displayName);
-        if (!command.empty()) SetDefault(entry + L"\\shell\\open\\command", command);
+        SetDefault(entry, displayName, hive);
+        if (!command.empty()) SetDefault(entry + L"\\shell\\open\\command", command, hive);
     }
 };
 
@@ -62,15 +67,39 @@ TEST_F(StartMenuBrowsers, AddsToWhatTheTableHolds) {
     EXPECT_EQ(table, (BrowserTable{{L"Google Chrome", L"kept"}, {L"Other", L"x"}}));
 }
 
+// Browsers installed without administrator rights count, after the machine's: a display name
+// the machine's list holds keeps the machine's command.
+TEST_F(StartMenuBrowsers, TheUsersBrowsersAddTheNamesTheMachinesLack) {
+    Register(L"Firefox", L"Mozilla Firefox", L"C:\\Firefox\\firefox.exe");
+    Register(L"Chrome", L"Google Chrome", L"C:\\machine\\chrome.exe");
+    Register(L"Google Chrome", L"Google Chrome", L"C:\\user\\chrome.exe", HKEY_CURRENT_USER);
+    Register(L"Opera", L"Opera", L"C:\\user\\opera.exe", HKEY_CURRENT_USER);
+    Register(L"Nameless", L"", L"C:\\user\\nameless.exe", HKEY_CURRENT_USER);
+
+    BrowserTable table;
+    ASSERT_TRUE(ListStartMenuBrowsers(table));
+    EXPECT_EQ(table, (BrowserTable{{L"Google Chrome", L"C:\\machine\\chrome.exe"},
+                                   {L"Mozilla Firefox", L"C:\\Firefox\\firefox.exe"},
+                                   {L"Opera", L"C:\\user\\opera.exe"}}));
+
+    BrowserTable user;
+    ASSERT_TRUE(ListStartMenuBrowsersIn(BrowserHive::kUser, user));
+    EXPECT_EQ(user, (BrowserTable{{L"Google Chrome", L"C:\\user\\chrome.exe"},
+                                  {L"Opera", L"C:\\user\\opera.exe"}}));
+}
+
 TEST_F(StartMenuBrowsers, NoListLeavesTheTableAlone) {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRoot);
+    TearDown();
     BrowserTable table = {{L"Google Chrome", L"kept"}};
     EXPECT_FALSE(ListStartMenuBrowsers(table));
     EXPECT_EQ(table, (BrowserTable{{L"Google Chrome", L"kept"}}));
 
-    SetDefault(kRoot, L"");
-    EXPECT_TRUE(ListStartMenuBrowsers(table));
-    EXPECT_EQ(table.size(), 1u);
+    for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        TearDown();
+        SetDefault(kRoot, L"", hive);
+        EXPECT_TRUE(ListStartMenuBrowsers(table));
+        EXPECT_EQ(table.size(), 1u);
+    }
 }
 
 }  // namespace

@@ -103,6 +103,22 @@ TEST(JudgePolicies, ProblemsForPoliciesThatKeepThisHostOut) {
     }
 }
 
+TEST(JudgeHandOffBrowser, OkOnlyWhenTheWantedBrowserIsFoundAmongTwoOrMore) {
+    const std::string user = "HKCU\\Software\\Clients\\StartMenuInternet";
+    const Finding found = JudgeHandOffBrowser({"Google Chrome", user, "the lists", 2});
+    EXPECT_EQ(found.severity, Severity::kOk);
+    EXPECT_THAT(found.text, HasSubstr("\"Google Chrome\" unless it runs, registered in " + user));
+
+    const Finding alone = JudgeHandOffBrowser({"Google Chrome", user, "the lists", 1});
+    EXPECT_EQ(alone.severity, Severity::kWarning);
+    EXPECT_THAT(alone.text, HasSubstr("the only browser registered"));
+
+    const Finding missing = JudgeHandOffBrowser({"Mozilla Firefox", std::nullopt, "the lists", 5});
+    EXPECT_EQ(missing.severity, Severity::kWarning);
+    EXPECT_THAT(missing.text, HasSubstr("no browser named \"Mozilla Firefox\" is registered in "
+                                        "the lists"));
+}
+
 TEST(IsAbsoluteWindowsPath, DriveOrShareOnly) {
     for (const char* path : {"C:\\a.json", "c:/a.json", "\\\\server\\share\\a.json"}) {
         EXPECT_TRUE(IsAbsoluteWindowsPath(path)) << path;
