@@ -65,7 +65,7 @@ build_signed_release() {
     build_windows ZendroWebHost
     cp "$ZENDRO_ROOT/build/windows/ZendroWebHost.exe" "$work/unsigned/ZendroWebHost.exe"
     cp "$work/unsigned/ZendroWebHost.exe" "$out/ZendroWebHost.exe"
-    log "signing ZendroWebHost.exe"
+    log "the signature of ZendroWebHost.exe"
     "$signer" ZendroWebHost.exe "$out/ZendroWebHost.exe"
 
     printf '#!/bin/sh\nset -e\ncp "$1" %q\n%q Uninstall.exe "$1"\ncp "$1" %q\n' \
@@ -73,7 +73,7 @@ build_signed_release() {
     chmod 700 "$work/sign-uninstaller"
     configure_windows -DZENDRO_SETUP_HOST_EXE="$out/ZendroWebHost.exe" \
         -DZENDRO_UNINSTALLER_SIGNER="$work/sign-uninstaller"
-    log "building the setup around the signed executable, signing its uninstaller"
+    log "building the setup around the signed executable, with the signature of its uninstaller"
     # Made afresh whatever ninja thinks, so that the uninstaller is signed now.
     rm -f "$ZENDRO_ROOT/build/windows/ZendroWebHostSetup.exe"
     (cd "$ZENDRO_ROOT" && cmake --build --preset windows --target ZendroWebHostSetup)
@@ -84,7 +84,7 @@ build_signed_release() {
     fi
     cp "$ZENDRO_ROOT/build/windows/ZendroWebHostSetup.exe" "$work/unsigned/ZendroWebHostSetup.exe"
     cp "$work/unsigned/ZendroWebHostSetup.exe" "$out/ZendroWebHostSetup.exe"
-    log "signing ZendroWebHostSetup.exe"
+    log "the signature of ZendroWebHostSetup.exe"
     "$signer" ZendroWebHostSetup.exe "$out/ZendroWebHostSetup.exe"
 }
 
