@@ -91,17 +91,34 @@ zendro_write_installer_settings("${ZENDRO_SETTINGS_NSH}")
 set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
              "${ZENDRO_INSTALLER_ROOT}/installer/settings.cmake")
 
+# A signed release (scripts/sign, scripts/reproduce --signed) builds the setup around the signed
+# executable and has its uninstaller signed while makensis writes it. Both are empty in an ordinary
+# build, whose makensis command, and so its setup, they leave as it is.
+set(ZENDRO_SETUP_HOST_EXE "" CACHE FILEPATH
+    "The executable the setup installs instead of the one built (a signed copy of it)")
+set(ZENDRO_UNINSTALLER_SIGNER "" CACHE FILEPATH
+    "A program makensis runs with the uninstaller's path to sign it in place")
+set(ZENDRO_SETUP_EXE "$<TARGET_FILE:ZendroWebHost>")
+if(ZENDRO_SETUP_HOST_EXE)
+    set(ZENDRO_SETUP_EXE "${ZENDRO_SETUP_HOST_EXE}")
+endif()
+set(ZENDRO_SETUP_SIGNER_DEFINE "")
+if(ZENDRO_UNINSTALLER_SIGNER)
+    set(ZENDRO_SETUP_SIGNER_DEFINE "-DZENDRO_UNINSTALLER_SIGNER=${ZENDRO_UNINSTALLER_SIGNER}")
+endif()
+
 set(ZENDRO_SETUP "${PROJECT_BINARY_DIR}/ZendroWebHostSetup.exe")
 add_custom_command(
     OUTPUT "${ZENDRO_SETUP}"
     COMMAND "${ZENDRO_MAKENSIS}" -V2 -WX "-DZENDRO_VERSION=${PROJECT_VERSION}"
-            "-DZENDRO_HOST_EXE=$<TARGET_FILE:ZendroWebHost>" "-DZENDRO_SETTINGS=${ZENDRO_SETTINGS_NSH}"
-            "-DZENDRO_SETUP_OUT=${ZENDRO_SETUP}" "${PROJECT_SOURCE_DIR}/installer/ZendroWebHost.nsi"
+            "-DZENDRO_HOST_EXE=${ZENDRO_SETUP_EXE}" "-DZENDRO_SETTINGS=${ZENDRO_SETTINGS_NSH}"
+            "-DZENDRO_SETUP_OUT=${ZENDRO_SETUP}" ${ZENDRO_SETUP_SIGNER_DEFINE}
+            "${PROJECT_SOURCE_DIR}/installer/ZendroWebHost.nsi"
     # makensis keeps its stub's time stamp, the day NSIS was built.
     COMMAND "${ZENDRO_PYTHON3}" "${PROJECT_SOURCE_DIR}/cmake/set-pe-time.py" "${ZENDRO_SETUP}"
             "${ZENDRO_SOURCE_DATE_EPOCH}"
-    DEPENDS ZendroWebHost "${PROJECT_SOURCE_DIR}/installer/ZendroWebHost.nsi" "${ZENDRO_SETTINGS_NSH}"
-            "${PROJECT_SOURCE_DIR}/resources/ZendroWebHost.ico"
+    DEPENDS ZendroWebHost "${ZENDRO_SETUP_EXE}" "${PROJECT_SOURCE_DIR}/installer/ZendroWebHost.nsi"
+            "${ZENDRO_SETTINGS_NSH}" "${PROJECT_SOURCE_DIR}/resources/ZendroWebHost.ico"
             "${PROJECT_SOURCE_DIR}/cmake/set-pe-time.py"
     COMMENT "Building the setup program ZendroWebHostSetup.exe"
     VERBATIM)

@@ -45,6 +45,8 @@ target_link_libraries(zendro_net PUBLIC "${ZENDRO_DEPS_PREFIX}/lib/libcurl.a"
     "${ZENDRO_DEPS_PREFIX}/lib/libsodium.a" z ${ZENDRO_CURL_SYSTEM_LIBS} crypt32 secur32 normaliz
     winhttp)
 target_link_libraries(zendro_update PUBLIC "${ZENDRO_DEPS_PREFIX}/lib/libminizip.a" z)
+# --diagnose's look at the program's own Authenticode signature.
+target_link_libraries(zendro_host PUBLIC wintrust crypt32)
 
 # The FileVersion string takes the Windows form "1, 0, 0, 1".
 set(ZENDRO_VERSION_COMMAS
@@ -61,7 +63,7 @@ zendro_write_trusted_keys_rc(${PROJECT_BINARY_DIR}/trusted_keys.rc)
 # binds them at their first call instead, so a command that needs none of them loads none.
 set(ZENDRO_DELAY_IMPORT_LIBS)
 foreach(dll user32 shell32 ole32 oleaut32 shlwapi version ws2_32 bcrypt advapi32 crypt32 secur32
-            normaliz winhttp)
+            normaliz winhttp wintrust)
     set(library ${PROJECT_BINARY_DIR}/delayload/libdelay_${dll}.a)
     add_custom_command(
         OUTPUT ${library}

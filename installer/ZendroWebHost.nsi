@@ -7,6 +7,8 @@
 ;   ZENDRO_HOST_EXE   the executable to install
 ;   ZENDRO_SETTINGS   the header it writes from installer/settings.cmake
 ;   ZENDRO_SETUP_OUT  the setup program to write
+; and, for a signed release only,
+;   ZENDRO_UNINSTALLER_SIGNER  a program that signs the uninstaller, given its path, in place
 ; Silent use: ZendroWebHostSetup.exe /S [/D=<folder>], Uninstall.exe /S.
 
 Unicode true
@@ -20,6 +22,10 @@ Icon "${__FILEDIR__}/../resources/ZendroWebHost.ico"
 UninstallIcon "${__FILEDIR__}/../resources/ZendroWebHost.ico"
 ; The same commit builds the same setup: no file times from the build machine.
 SetDateSave off
+!ifdef ZENDRO_UNINSTALLER_SIGNER
+  ; Run on the uninstaller as makensis writes it, before it goes into the setup.
+  !uninstfinalize '"${ZENDRO_UNINSTALLER_SIGNER}" "%1"' = 0
+!endif
 
 !include LogicLib.nsh
 !include "${ZENDRO_SETTINGS}"

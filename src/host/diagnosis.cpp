@@ -1,6 +1,7 @@
 #include "host/diagnosis.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/json.h"
 #include "base/redact.h"
@@ -201,6 +202,62 @@ Finding JudgeHandOffBrowser(const HandOffBrowser& browser) {
     }
     return {Severity::kOk,
             "a hand-off brings up " + name + " unless it runs, registered in " + *browser.where};
+}
+
+Finding JudgeSignature(const SignatureCheck& check) {
+    if (!check.checked) {
+        return {Severity::kWarning,
+                "the Authenticode signature cannot be checked: wintrust.dll cannot be loaded"};
+    }
+    // The HRESULTs of wintrust.h and winerror.h that a user can act on.
+    constexpr unsigned long kNoSignature = 0x800B0100;    // TRUST_E_NOSIGNATURE
+    constexpr unsigned long kFormUnknown = 0x800B0003;    // TRUST_E_SUBJECT_FORM_UNKNOWN
+    constexpr unsigned long kExpired = 0x800B0101;        // CERT_E_EXPIRED
+    constexpr unsigned long kUntrustedRoot = 0x800B0109;  // CERT_E_UNTRUSTEDROOT
+    constexpr unsigned long kChaining = 0x800B010A;       // CERT_E_CHAINING
+    constexpr unsigned long kDistrusted = 0x800B0111;     // TRUST_E_EXPLICIT_DISTRUST
+    constexpr unsigned long kBadDigest = 0x80096010;      // TRUST_E_BAD_DIGEST
+    constexpr unsigned long kWrongUsage = 0x800B0110;     // CERT_E_WRONG_USAGE
+    if (check.status == 0) {
+        return {Severity::kOk,
+                "this program carries an Authenticode signature by " +
+                    (check.signer.empty() ? std::string("an unnamed signer") : check.signer) +
+                    " that Windows trusts"};
+    }
+    if (check.signer.empty() && (check.status == kNoSignature || check.status == kFormUnknown)) {
+        return {Severity::kWarning,
+                "this program carries no Authenticode signature: Windows names its publisher "
+                "as unknown, and SmartScreen and virus scanners may distrust it"};
+    }
+    std::string why;
+    switch (check.status) {
+        case kExpired:
+            why = "the certificate has expired and the signature has no time stamp";
+            break;
+        case kUntrustedRoot:
+            why = "its certificate authority is not one Windows trusts";
+            break;
+        case kChaining:
+            why = "its certificate does not lead to a certificate authority";
+            break;
+        case kDistrusted:
+            why = "its certificate is explicitly distrusted";
+            break;
+        case kBadDigest:
+            why = "the file was changed after it was signed";
+            break;
+        case kWrongUsage:
+            why = "its certificate is not one for signing code";
+            break;
+        default: {
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%08lX", check.status);
+            why = std::string("WinVerifyTrust says ") + code;
+        }
+    }
+    return {Severity::kWarning, "this program carries an Authenticode signature" +
+                                    (check.signer.empty() ? std::string() : " by " + check.signer) +
+                                    " that Windows does not trust: " + why};
 }
 
 }  // namespace zendro

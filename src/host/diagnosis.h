@@ -72,4 +72,16 @@ struct HandOffBrowser {
 // two browsers), and where it is registered; a warning when it would not.
 Finding JudgeHandOffBrowser(const HandOffBrowser& browser);
 
+// What Windows' trust check (WinVerifyTrust, without revocation checks or downloads) said of a
+// file's Authenticode signature.
+struct SignatureCheck {
+    bool checked = false;      // false when the trust libraries could not be bound
+    unsigned long status = 0;  // the check's HRESULT: 0 for a signature Windows trusts
+    std::string signer;        // the signing certificate's name; empty when none could be read
+};
+
+// The line on the running executable's signature: ok for a trusted one, naming whose it is; a
+// warning, saying why, for none or one that Windows does not trust.
+Finding JudgeSignature(const SignatureCheck& check);
+
 }  // namespace zendro

@@ -1,4 +1,5 @@
-"""Drives the real dist/ZendroWebHost.exe under Wine, in a Wine prefix made for this test session."""
+"""Drives the real dist/ZendroWebHost.exe under Wine, in a Wine prefix made for this test session
+(or the executable that ZENDRO_E2E_HOST names: scripts/test runs some tests with a signed one)."""
 
 import os
 import shutil
@@ -12,7 +13,7 @@ from pathlib import Path, PureWindowsPath
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
-EXE = ROOT / "dist" / "ZendroWebHost.exe"
+EXE = Path(os.environ.get("ZENDRO_E2E_HOST") or ROOT / "dist" / "ZendroWebHost.exe")
 HELPERS = ROOT / "build" / "windows" / "helpers"
 WINE64 = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"

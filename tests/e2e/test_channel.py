@@ -89,7 +89,7 @@ SYSTEM_DLLS = {
     "advapi32.dll", "bcrypt.dll", "crypt32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
     "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "version.dll",
     "ws2_32.dll", "iphlpapi.dll", "secur32.dll", "normaliz.dll", "wldap32.dll", "userenv.dll",
-    "comdlg32.dll",
+    "comdlg32.dll", "wintrust.dll",
 }
 
 

@@ -110,6 +110,8 @@ def test_diagnose_passes_the_setup_and_names_what_breaks_it(fresh, breakage, pro
     assert lines and all(re.match(r"(ok|warning|problem): ", line) for line in lines), lines
     if problem is None:
         assert run.returncode == 0, lines
+        assert any(line.startswith("warning: this program carries no Authenticode signature")
+                   for line in lines), lines
         for browser in ("Chrome", "Chromium", "Edge", "Mozilla"):
             assert any(re.fullmatch(rf"ok: {browser} manifest C:\\.+ is valid", line)
                        for line in lines), (browser, lines)

@@ -135,5 +135,19 @@ TEST(FormatReport, OneLabelledLinePerFindingAndExitCodeOneOnlyForProblems) {
     EXPECT_EQ(DiagnosisExitCode({{Severity::kProblem, "x"}}), 1);
 }
 
+TEST(JudgeSignature, OkOnlyForATrustedSignatureAndEachLineSaysWhose) {
+    const Finding trusted = JudgeSignature({true, 0, "Zendro Ltd"});
+    EXPECT_EQ(trusted.severity, Severity::kOk);
+    EXPECT_THAT(trusted.text, HasSubstr("by Zendro Ltd"));
+    EXPECT_THAT(JudgeSignature({true, 0x800B0100, ""}).text,
+                HasSubstr("no Authenticode signature"));
+    const Finding untrusted = JudgeSignature({true, 0x800B0109, "Test Publisher"});
+    EXPECT_EQ(untrusted.severity, Severity::kWarning);
+    EXPECT_THAT(untrusted.text, HasSubstr("by Test Publisher that Windows does not trust: its "
+                                          "certificate authority"));
+    EXPECT_THAT(JudgeSignature({true, 0x80004005, "X"}).text, HasSubstr("0x80004005"));
+    EXPECT_EQ(JudgeSignature({false, 0, ""}).severity, Severity::kWarning);
+}
+
 }  // namespace
 }  // namespace zendro
